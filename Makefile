@@ -1,0 +1,59 @@
+# Top-level driver: CMake does the building, this file names the steps.
+#   make deps   install the Debian packages we need (skips those present)
+#   make build  configure and build everything (build/normal)
+#   make demo   build, compile the example songs, render (and, with a sound device, play) them
+#   make test   the three builds (normal, ASan+UBSan, TSan) and their test suites
+
+JOBS ?= 2
+CMAKE_GEN := -G Ninja
+NORMAL := build/normal
+ASAN := build/asan
+TSAN := build/tsan
+export QT_QPA_PLATFORM := offscreen
+export ASAN_OPTIONS := detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
+
+.PHONY: all deps build demo test test-normal test-asan test-tsan bench clean format
+
+all: build
+
+deps:
+	./scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(NORMAL) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(NORMAL) -j $(JOBS)
+
+demo: build
+	./scripts/demo.sh $(NORMAL)
+
+test: deps test-normal test-asan test-tsan
+	@echo "make test: all three builds passed"
+
+test-normal:
+	cmake -S . -B $(NORMAL) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(NORMAL) -j $(JOBS)
+	cd $(NORMAL) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+test-asan:
+	cmake -S . -B $(ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQZR_SANITIZE=address \
+	    -DQZR_BUILD_BENCHMARKS=OFF
+	cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ctest --output-on-failure -j $(JOBS) --timeout 900 -LE nosanitize
+
+test-tsan:
+	cmake -S . -B $(TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQZR_SANITIZE=thread \
+	    -DQZR_BUILD_GUI=OFF -DQZR_BUILD_TOOLS=OFF -DQZR_BUILD_BENCHMARKS=OFF
+	cmake --build $(TSAN) -j $(JOBS)
+	cd $(TSAN) && ctest --output-on-failure -j $(JOBS) --timeout 900 -L threaded --no-tests=ignore
+
+bench: build
+	./scripts/bench.sh $(NORMAL)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

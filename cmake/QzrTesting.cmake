@@ -1,0 +1,27 @@
+# qzr_add_test(NAME SOURCES ... [LIBS ...] [LABELS ...])
+# One gtest executable per module. Tests are discovered before they run, so a sanitizer build
+# never runs a test binary at build time.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+set(QZR_UPDATE_GOLDEN OFF CACHE BOOL "Rewrite golden files instead of comparing (QZR_UPDATE_GOLDEN=1 also works)")
+
+function(qzr_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock
+                          qzr::test_support qzr::warnings ${ARG_LIBS})
+    target_compile_definitions(${name} PRIVATE
+        QZR_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+        QZR_BINARY_DIR="${PROJECT_BINARY_DIR}"
+        QZR_BIN_DIR="${PROJECT_BINARY_DIR}/bin")
+    set(labels ${ARG_LABELS})
+    if(NOT labels)
+        set(labels unit)
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS "${labels}"
+                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QZR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

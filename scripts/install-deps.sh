@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds and tests with, skipping those present.
+set -euo pipefail
+
+packages=(
+    g++ make cmake ninja-build pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libsdl2-dev libsoxr-dev libsndfile1-dev libcli11-dev
+    qt6-base-dev qt6-qpa-plugins libgl-dev
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "deps: all packages present"
+    exit 0
+fi
+
+echo "deps: installing ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update
+"${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
