@@ -9,16 +9,16 @@ enum class ByteOrder : std::uint8_t { Little, Big };
 // Everything that tells an OPM song file from an OPN2 one. Offsets are absolute file offsets;
 // the rows start right after the header and hold one note byte and one key byte per channel.
 struct SongTarget {
-    int channelCount;        // "ch1" .. "chN"; also the number of voices
-    int voiceTableStart;     // offset of voice record 0
-    int voiceRecordSize;     // bytes per voice record in the file
-    int voiceBytesCopied;    // bytes copied unchanged from the voice file into the record
-    int controlByteIndex;    // record byte that holds the control byte (pan, feedback, connection)
-    int speedOffset;         // ticks per row (OPN2: groups of three ticks)
-    int rowCountOffset;      // first of the two row count bytes
-    ByteOrder rowCountOrder; // byte order of the 16-bit row count
-    int rowsStart;           // offset of row 0
-    int keywordCount;        // how many body keywords the target knows
+    int channelCount;         // "ch1" .. "chN"; also the number of voices
+    int voiceTableStart;      // offset of voice record 0
+    int voiceRecordSize;      // bytes per voice record in the file
+    int voiceBytesCopied;     // bytes copied unchanged from the voice file into the record
+    int controlByteIndex;     // record byte that holds the control byte (pan, feedback, connection)
+    int speedOffset;          // ticks per row (OPN2: groups of three ticks)
+    int rowCountOffset;       // first of the two row count bytes
+    ByteOrder rowCountOrder;  // byte order of the 16-bit row count
+    int rowsStart;            // offset of row 0
+    int keywordCount;         // how many body keywords the target knows
 
     constexpr int RowSize() const { return 2 * channelCount; }
     constexpr int VoiceCount() const { return channelCount; }
@@ -31,11 +31,19 @@ struct SongTarget {
         return VoiceRecordOffset(voice) + controlByteIndex;
     }
     constexpr long long RowOffset(long long row) const { return rowsStart + RowSize() * row; }
+    constexpr int RowCountLowOffset() const {
+        return rowCountOrder == ByteOrder::Little ? rowCountOffset : rowCountOffset + 1;
+    }
+    constexpr int RowCountHighOffset() const {
+        return rowCountOrder == ByteOrder::Little ? rowCountOffset + 1 : rowCountOffset;
+    }
 };
 
 inline constexpr int kTitleSize = 24;
 inline constexpr int kVoiceFileBytes = 25;  // 24 operator bytes, then feedback/connection
 inline constexpr int kOperatorBytes = 24;
+// A 16-bit row count reaches rows 0 to 65,535; no player can play a row beyond them.
+inline constexpr long long kRowLimit = 65536;
 
 inline constexpr SongTarget kOPMTarget{.channelCount = 8,
                                        .voiceTableStart = 24,
