@@ -1,0 +1,110 @@
+// The engine's two costs: real-time playback (CPU share of one core while the silent clock
+// keeps real time) and offline rendering with resampling (times faster than real time).
+// Both with all eight channels of four operators sounding and the player's tick load.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "qzr/emulator/engine.h"
+
+namespace {
+
+using qzr::emulator::Engine;
+using qzr::emulator::Output;
+using qzr::emulator::StartOptions;
+using qzr::emulator::StartResult;
+
+constexpr int kRate = 44'100;
+
+Engine* gEngine = nullptr;
+int gTickCount = 0;
+
+// Every sixth tick a row: eight key codes, then eight key-offs and eight key-ons.
+void RowTick() {
+    if (++gTickCount % 6 != 0) return;
+    const int row = gTickCount / 6;
+    for (std::uint8_t ch = 0; ch < 8; ++ch) {
+        gEngine->Write(static_cast<std::uint8_t>(0x28 + ch),
+                       static_cast<std::uint8_t>(0x30 + (row + ch * 5) % 0x40));
+    }
+    for (std::uint8_t ch = 0; ch < 8; ++ch) {
+        gEngine->Write(0x08, ch);
+        gEngine->Write(0x08, static_cast<std::uint8_t>(0x78 | ch));
+    }
+}
+
+// All eight channels, four operators each, all heard (connection 7) with some feedback.
+void VoiceAllChannels(Engine& engine) {
+    for (std::uint8_t ch = 0; ch < 8; ++ch) {
+        engine.Write(static_cast<std::uint8_t>(0x20 + ch), 0xC7 | 0x18);
+        for (std::uint8_t op = 0; op < 4; ++op) {
+            const auto slot = static_cast<std::uint8_t>(ch + 8 * op);
+            engine.Write(static_cast<std::uint8_t>(0x40 + slot), static_cast<std::uint8_t>(op + 1));
+            engine.Write(static_cast<std::uint8_t>(0x60 + slot), 0x10);
+            engine.Write(static_cast<std::uint8_t>(0x80 + slot), 0x1F);
+            engine.Write(static_cast<std::uint8_t>(0xA0 + slot), 0x02);
+            engine.Write(static_cast<std::uint8_t>(0xC0 + slot), 0x01);
+            engine.Write(static_cast<std::uint8_t>(0xE0 + slot), 0x27);
+        }
+        engine.Write(0x08, static_cast<std::uint8_t>(0x78 | ch));
+    }
+}
+
+void StartSounding(Engine& engine, Output output) {
+    StartOptions options;
+    options.sampleRate = kRate;
+    options.output = output;
+    gEngine = &engine;
+    gTickCount = 0;
+    if (engine.Start(options) != StartResult::Started) std::abort();
+    engine.SetTickProcedure(&RowTick);
+    VoiceAllChannels(engine);
+}
+
+void BM_OfflineRenderWithResampling(benchmark::State& state) {
+    Engine engine;
+    StartSounding(engine, Output::Offline);
+    std::vector<std::int16_t> second(kRate * 2);
+    for (auto _ : state) {
+        engine.Render(second);
+        benchmark::DoNotOptimize(second.data());
+    }
+    // Seconds of sound per second of CPU: how many times faster than real time.
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    engine.Stop();
+}
+BENCHMARK(BM_OfflineRenderWithResampling)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+void BM_RealTimePlaybackCpu(benchmark::State& state) {
+    // The silent clock paces exactly as playback to a device does, minus the device itself.
+    Engine engine;
+    for (auto _ : state) {
+        StartSounding(engine, Output::SilentClock);
+        const double cpuBefore = ProcessCpuSeconds();
+        const auto wallBefore = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        const double cpu = ProcessCpuSeconds() - cpuBefore;
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+        engine.Stop();
+        state.SetIterationTime(wall);
+        state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
+    }
+}
+BENCHMARK(BM_RealTimePlaybackCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

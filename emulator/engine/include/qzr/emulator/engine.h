@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "qzr/emulator/chip.h"
+#include "qzr/emulator/pacing_clock.h"
+
+namespace qzr::emulator {
+
+// The master clock: 3,579,545 Hz lowered by one semitone. The player's key codes put note c on
+// the chip's first note code (C# at the usual clock); one semitone lower, every note sounds at
+// the pitch its name says, and o4 a is 440 Hz.
+inline constexpr std::uint64_t kChipClockHz = 3'378'641;
+inline constexpr std::uint64_t kClocksPerSample = 64;
+inline constexpr double kNativeRateHz =
+    static_cast<double>(kChipClockHz) / static_cast<double>(kClocksPerSample);
+
+inline constexpr int kMinSampleRate = 8'000;
+inline constexpr int kMaxSampleRate = 192'000;
+inline constexpr int kUnityVolume = 1024;  // the chip's own level
+
+// Called once per tick on the rendering thread; it may write registers (and usually does).
+using TickProcedure = void (*)();
+
+enum class Output {
+    DeviceOrSilentClock,  // the audio device, or the silent clock where none can be opened
+    SilentClock,          // renders at real-time pace and discards the sound
+    Offline,              // renders only when the caller pulls frames
+};
+
+enum class ActiveOutput { None, Device, SilentClock, Offline };
+
+enum class StartResult { Started, RateOutOfRange, PeriodTooShort, AlreadyRunning, Failed };
+
+struct StartOptions {
+    int sampleRate = 44'100;  // output rate, kMinSampleRate .. kMaxSampleRate
+    int tickPeriodMs = 5;     // at least 1
+    int bufferCount = 5;      // device buffers that make up the latency
+    int latencyMs = 200;      // device latency
+    bool fmEnabled = true;    // false: the chip runs and ticks come, but the output is silent
+    Output output = Output::DeviceOrSilentClock;
+    PacingClock* clock = nullptr;  // the silent clock's time source; null means the steady clock
+};
+
+// The chip at its native rate (kChipClockHz / 64), a register-write queue, the tick scheduler,
+// resampling to the output rate and one of three outputs. Tick k (k = 1, 2, ... counted from
+// Start) runs just before native sample floor(k * kChipClockHz * period / 64,000) is computed,
+// so ticks keep time with the sound whatever the resampler looks ahead.
+//
+// Threads: Write, Reset, SetTotalVolume and SetTickProcedure may be called from any thread,
+// including from inside the tick; the tick is never called while the engine holds a lock that
+// they need. Start, Stop and Render are serialised among themselves; from inside the tick they
+// do nothing (Start reports AlreadyRunning, Render returns 0).
+class Engine {
+public:
+    explicit Engine(std::unique_ptr<Chip> chip = MakeYM2151Chip());
+    ~Engine();  // stops as Stop does
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Resets the chip, clears the queue and starts the chosen output. The tick procedure and
+    // the volume set before are kept.
+    StartResult Start(const StartOptions& options);
+    // Stops the output and joins every thread the engine started; forgets the tick procedure and
+    // sets the volume back to kUnityVolume. Harmless when not running.
+    void Stop();
+    ActiveOutput Active() const;
+
+    // Queues one register write; writes reach the chip in arrival order, one per native sample.
+    // Dropped when not running.
+    void Write(std::uint8_t reg, std::uint8_t value);
+    // Drops the queued writes and resets the chip before the next native sample.
+    void Reset();
+    // Output gain volume / 1024 (negative counts as 0); the output saturates to 16 bits.
+    void SetTotalVolume(int volume);
+    // Replaces the procedure called every tick; null calls nothing.
+    void SetTickProcedure(TickProcedure tick);
+
+    // Offline output only: fills `interleaved` (left, right, left, ...) with the next frames at
+    // the output rate, running the ticks that fall inside. Returns the frames written, 0 when
+    // the offline output is not running.
+    std::size_t Render(std::span<std::int16_t> interleaved);
+    // Offline output only: the chip's own samples at the native rate, without resampling or
+    // gain. Shares the timeline with Render; use one or the other in a run.
+    std::size_t RenderNative(std::span<NativeFrame> frames);
+
+    // The native sample about to be computed; inside a tick, the sample the tick precedes.
+    std::uint64_t NativeSamplePosition() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qzr::emulator

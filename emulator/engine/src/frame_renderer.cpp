@@ -1,0 +1,75 @@
+#include "frame_renderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qzr::emulator {
+
+namespace {
+// Native samples handed to soxr per request: small, so ticks run little ahead of the sound.
+constexpr std::size_t kInputBlock = 256;
+// Output frames resampled per soxr call before scaling to 16 bits.
+constexpr std::size_t kOutputBlock = 1024;
+static_assert(sizeof(NativeFrame) == 2 * sizeof(std::int16_t), "soxr reads frames as int16 pairs");
+}  // namespace
+
+std::int16_t ScaleToPcm16(float value, int volume) {
+    // 32768 full scale over the 1024 of unity volume.
+    const float scaled = value * static_cast<float>(volume) * 32.0f;
+    const float clamped = std::clamp(scaled, -32768.0f, 32767.0f);
+    return static_cast<std::int16_t>(std::lrint(clamped));
+}
+
+FrameRenderer::FrameRenderer(NativeRenderer& native, bool fmEnabled, const std::atomic<int>& volume)
+    : native_(native),
+      fmEnabled_(fmEnabled),
+      volume_(volume),
+      input_(kInputBlock),
+      resampled_(kOutputBlock * 2) {}
+
+std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native, int outputRate,
+                                                     bool fmEnabled,
+                                                     const std::atomic<int>& volume) {
+    std::unique_ptr<FrameRenderer> renderer(new FrameRenderer(native, fmEnabled, volume));
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    // One thread: soxr may otherwise start OpenMP workers that outlive a stop.
+    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    soxr_error_t error = nullptr;
+    renderer->resampler_.reset(soxr_create(kNativeRateHz, static_cast<double>(outputRate), 2,
+                                           &error, &io, &quality, &runtime));
+    if (error != nullptr || !renderer->resampler_) return nullptr;
+    error = soxr_set_input_fn(renderer->resampler_.get(), &FrameRenderer::SupplyInput,
+                              renderer.get(), kInputBlock);
+    if (error != nullptr) return nullptr;
+    return renderer;
+}
+
+std::size_t FrameRenderer::SupplyInput(void* self, soxr_in_t* data, std::size_t requested) {
+    auto& renderer = *static_cast<FrameRenderer*>(self);
+    const std::size_t count = std::clamp<std::size_t>(requested, 1, renderer.input_.size());
+    const std::span<NativeFrame> block(renderer.input_.data(), count);
+    renderer.native_.Render(block);
+    *data = renderer.input_.data();
+    return count;
+}
+
+void FrameRenderer::Render(std::span<std::int16_t> interleaved) {
+    std::size_t frames = interleaved.size() / 2;
+    std::int16_t* out = interleaved.data();
+    while (frames > 0) {
+        const std::size_t want = std::min(frames, kOutputBlock);
+        const std::size_t got = soxr_output(resampler_.get(), resampled_.data(), want);
+        if (got == 0) {
+            // Only a resampler failure gets here; silence is the defined outcome.
+            std::fill(out, out + frames * 2, std::int16_t{0});
+            return;
+        }
+        const int volume = fmEnabled_ ? volume_.load(std::memory_order_relaxed) : 0;
+        for (std::size_t i = 0; i < got * 2; ++i) out[i] = ScaleToPcm16(resampled_[i], volume);
+        out += got * 2;
+        frames -= got;
+    }
+}
+
+}  // namespace qzr::emulator

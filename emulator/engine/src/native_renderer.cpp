@@ -1,0 +1,46 @@
+#include "native_renderer.h"
+
+namespace qzr::emulator {
+
+namespace {
+thread_local bool tInsideTick = false;
+}
+
+bool InsideTick() { return tInsideTick; }
+
+NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
+                               const std::atomic<TickProcedure>& tick,
+                               std::atomic<std::uint64_t>& position, int tickPeriodMs)
+    : chip_(chip),
+      queue_(queue),
+      tick_(tick),
+      position_(position),
+      schedule_(kChipClockHz, static_cast<std::uint64_t>(tickPeriodMs)) {
+    position_.store(0, std::memory_order_relaxed);
+}
+
+void NativeRenderer::Render(std::span<NativeFrame> out) {
+    for (NativeFrame& frame : out) {
+        // The tick comes first, so the writes it makes can reach the chip in this very sample.
+        while (schedule_.NextTickSample() == next_) {
+            schedule_.Advance();
+            RunTick();
+        }
+        const WriteQueue::ForSample pending = queue_.TakeForSample();
+        if (pending.reset) chip_.Reset();
+        if (pending.write) chip_.Write(pending.write->reg, pending.write->value);
+        frame = chip_.Generate();
+        ++next_;
+        position_.store(next_, std::memory_order_relaxed);
+    }
+}
+
+void NativeRenderer::RunTick() {
+    const TickProcedure tick = tick_.load(std::memory_order_acquire);
+    if (tick == nullptr) return;
+    tInsideTick = true;
+    tick();
+    tInsideTick = false;
+}
+
+}  // namespace qzr::emulator

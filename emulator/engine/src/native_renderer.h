@@ -1,0 +1,38 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+
+#include "qzr/emulator/chip.h"
+#include "qzr/emulator/engine.h"
+#include "tick_schedule.h"
+#include "write_queue.h"
+
+namespace qzr::emulator {
+
+// True on a thread that is inside a tick procedure called by a renderer.
+bool InsideTick();
+
+// Steps the chip one native sample at a time: the ticks due before the sample, then at most one
+// queued write (after a requested reset), then the sample. Only the rendering thread calls it.
+class NativeRenderer {
+public:
+    // `position` receives the number of the next sample to compute, for readers on any thread.
+    NativeRenderer(Chip& chip, WriteQueue& queue, const std::atomic<TickProcedure>& tick,
+                   std::atomic<std::uint64_t>& position, int tickPeriodMs);
+
+    void Render(std::span<NativeFrame> out);
+
+private:
+    void RunTick();
+
+    Chip& chip_;
+    WriteQueue& queue_;
+    const std::atomic<TickProcedure>& tick_;
+    std::atomic<std::uint64_t>& position_;
+    TickSchedule schedule_;
+    std::uint64_t next_ = 0;
+};
+
+}  // namespace qzr::emulator

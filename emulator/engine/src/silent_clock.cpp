@@ -1,0 +1,40 @@
+#include "silent_clock.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace qzr::emulator {
+
+namespace {
+// 5 ms chunks: ticks arrive in small groups, close to their steady period, for little CPU.
+constexpr int kChunksPerSecond = 200;
+// Behind by more than this, a device would have run dry: resume from now instead of bursting.
+constexpr std::chrono::milliseconds kMaxLag{200};
+
+int ChunkFrames(int rate) { return std::max(1, rate / kChunksPerSecond); }
+}  // namespace
+
+SilentClock::SilentClock(FrameRenderer& renderer, int rate, PacingClock& clock)
+    : renderer_(renderer),
+      clock_(clock),
+      pacer_(rate, ChunkFrames(rate), kMaxLag),
+      chunk_(static_cast<std::size_t>(ChunkFrames(rate)) * 2),
+      thread_([this](std::stop_token stop) { Run(std::move(stop)); }) {}
+
+SilentClock::~SilentClock() {
+    thread_.request_stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+void SilentClock::Run(std::stop_token stop) {
+    pacer_.Begin(clock_.Now());
+    while (!stop.stop_requested()) {
+        if (pacer_.TakeDueChunk(clock_.Now())) {
+            renderer_.Render(chunk_);
+            continue;
+        }
+        if (!clock_.SleepUntil(pacer_.NextDue(), stop)) break;
+    }
+}
+
+}  // namespace qzr::emulator

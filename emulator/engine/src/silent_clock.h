@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "frame_pacer.h"
+#include "frame_renderer.h"
+#include "qzr/emulator/pacing_clock.h"
+
+namespace qzr::emulator {
+
+// Stands in for the sound device where none can be opened: a thread of its own renders at
+// real-time pace and discards the sound, so ticks still come at their steady period and songs
+// play silently.
+class SilentClock {
+public:
+    SilentClock(FrameRenderer& renderer, int rate, PacingClock& clock);
+    // Stops and joins the thread.
+    ~SilentClock();
+    SilentClock(const SilentClock&) = delete;
+    SilentClock& operator=(const SilentClock&) = delete;
+
+private:
+    void Run(std::stop_token stop);
+
+    FrameRenderer& renderer_;
+    PacingClock& clock_;
+    FramePacer pacer_;
+    std::vector<std::int16_t> chunk_;
+    std::jthread thread_;  // last: starts once everything above is ready
+};
+
+}  // namespace qzr::emulator

@@ -1,0 +1,26 @@
+#include "qzr/emulator/chip.h"
+#include "qzr/emulator/ym2151.h"
+
+namespace qzr::emulator {
+
+namespace {
+
+// The engine's view of our YM2151 core.
+class YM2151Chip final : public Chip {
+public:
+    void Reset() override { core_.Reset(); }
+    void Write(std::uint8_t reg, std::uint8_t value) override { core_.Write(reg, value); }
+    NativeFrame Generate() override {
+        const auto sample = core_.Generate();
+        return {sample.left, sample.right};
+    }
+
+private:
+    YM2151 core_;
+};
+
+}  // namespace
+
+std::unique_ptr<Chip> MakeYM2151Chip() { return std::make_unique<YM2151Chip>(); }
+
+}  // namespace qzr::emulator

@@ -1,0 +1,93 @@
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <span>
+
+#include "qzr/emulator/engine.h"
+#include "qzr/x68sound.h"
+
+namespace {
+
+using qzr::emulator::Engine;
+using qzr::emulator::Output;
+using qzr::emulator::StartOptions;
+using qzr::emulator::StartResult;
+
+// Destroyed when the library is unloaded (or the process ends), which stops the output and
+// joins its threads as X68Sound_Free does.
+Engine gEngine;
+
+// Each thread keeps its own selected register, so writes from two threads never mix halves.
+thread_local std::uint8_t tSelectedRegister = 0;
+
+// Words from the caller, narrowed without overflow.
+int ToInt(std::intptr_t word) {
+    return static_cast<int>(std::clamp<std::intptr_t>(word, INT_MIN, INT_MAX));
+}
+
+std::uint8_t LowByte(std::intptr_t word) { return static_cast<std::uint8_t>(word & 0xFF); }
+
+int StartWith(Output output, std::intptr_t rate, std::intptr_t fm, std::intptr_t tickPeriodMs,
+              std::intptr_t bufferCount, std::intptr_t latencyMs) {
+    StartOptions options;
+    options.sampleRate = ToInt(rate);
+    options.fmEnabled = fm != 0;
+    options.tickPeriodMs = ToInt(tickPeriodMs);
+    options.bufferCount = ToInt(bufferCount);
+    options.latencyMs = ToInt(latencyMs);
+    options.output = output;
+    return gEngine.Start(options) == StartResult::Started ? 0 : -1;
+}
+
+}  // namespace
+
+extern "C" QZR_X68SOUND_API int X68Sound_Start(std::intptr_t rate, std::intptr_t fm,
+                                               std::intptr_t /*other*/, std::intptr_t tickPeriodMs,
+                                               std::intptr_t bufferCount, std::intptr_t latencyMs,
+                                               std::intptr_t /*reserved*/) noexcept {
+    return StartWith(Output::DeviceOrSilentClock, rate, fm, tickPeriodMs, bufferCount, latencyMs);
+}
+
+extern "C" QZR_X68SOUND_API int X68Sound_Free() noexcept {
+    gEngine.Stop();
+    return 0;
+}
+
+extern "C" QZR_X68SOUND_API int X68Sound_Reset() noexcept {
+    gEngine.Reset();
+    return 0;
+}
+
+extern "C" QZR_X68SOUND_API int X68Sound_OpmReg(std::intptr_t reg) noexcept {
+    tSelectedRegister = LowByte(reg);
+    return 0;
+}
+
+extern "C" QZR_X68SOUND_API int X68Sound_OpmPoke(std::intptr_t data) noexcept {
+    gEngine.Write(tSelectedRegister, LowByte(data));
+    return 0;
+}
+
+extern "C" QZR_X68SOUND_API int X68Sound_TotalVolume(std::intptr_t volume) noexcept {
+    gEngine.SetTotalVolume(ToInt(volume));
+    return 0;
+}
+
+extern "C" QZR_X68SOUND_API int X68Sound_BetwInt(std::intptr_t tickProcedure) noexcept {
+    gEngine.SetTickProcedure(reinterpret_cast<qzr::emulator::TickProcedure>(tickProcedure));
+    return 0;
+}
+
+extern "C" QZR_X68SOUND_API int X68Sound_StartOffline(
+    std::intptr_t rate, std::intptr_t fm, std::intptr_t /*other*/, std::intptr_t tickPeriodMs,
+    std::intptr_t bufferCount, std::intptr_t latencyMs, std::intptr_t /*reserved*/) noexcept {
+    return StartWith(Output::Offline, rate, fm, tickPeriodMs, bufferCount, latencyMs);
+}
+
+extern "C" QZR_X68SOUND_API int X68Sound_Render(std::intptr_t buffer,
+                                                std::intptr_t frames) noexcept {
+    if (buffer == 0 || frames <= 0) return 0;
+    const auto count = static_cast<std::size_t>(ToInt(frames));
+    auto* samples = reinterpret_cast<std::int16_t*>(buffer);
+    return static_cast<int>(gEngine.Render(std::span<std::int16_t>(samples, count * 2)));
+}

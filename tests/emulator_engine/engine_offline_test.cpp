@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "qzr/emulator/engine.h"
+#include "recording_chip.h"
+#include "ticks_below.h"
+#include "tone_analysis.h"
+
+namespace qzr::emulator {
+namespace {
+
+using test::ChipEvent;
+using test::RecordingChip;
+using test::TicksBelow;
+
+// Tick procedures are plain functions, so what they see goes through this one record. Each
+// test starts from Clear().
+struct TickLog {
+    Engine* engine = nullptr;
+    std::vector<std::uint64_t> positions;  // NativeSamplePosition() seen by each tick
+    int writesPerTick = 0;
+
+    void Clear(Engine* e, int writes) {
+        engine = e;
+        positions.clear();
+        positions.reserve(4096);
+        writesPerTick = writes;
+    }
+};
+TickLog gTicks;
+
+void RecordTick() {
+    gTicks.positions.push_back(gTicks.engine->NativeSamplePosition());
+    const auto tick = static_cast<std::uint8_t>(gTicks.positions.size());
+    for (int i = 0; i < gTicks.writesPerTick; ++i) {
+        gTicks.engine->Write(static_cast<std::uint8_t>(0x28 + i % 8), tick);
+    }
+}
+
+StartOptions Offline(int rate = 44'100) {
+    StartOptions options;
+    options.sampleRate = rate;
+    options.output = Output::Offline;
+    return options;
+}
+
+std::vector<std::int16_t> RenderSeconds(Engine& engine, double seconds, int rate = 44'100) {
+    std::vector<std::int16_t> out(static_cast<std::size_t>(seconds * rate) * 2);
+    EXPECT_EQ(engine.Render(out), out.size() / 2);
+    return out;
+}
+
+TEST(EngineOffline, TenSecondsAtFiveMillisecondsRun2000TicksEachJustBeforeItsSample) {
+    Engine engine(std::make_unique<RecordingChip>());
+    gTicks.Clear(&engine, 0);
+    ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
+    engine.SetTickProcedure(&RecordTick);
+    // Ten seconds of native samples: 10 x 3,378,641 / 64 rounded up.
+    std::vector<NativeFrame> frames(527'913);
+    EXPECT_EQ(engine.RenderNative(frames), frames.size());
+    std::vector<std::uint64_t> expected;
+    for (std::uint64_t k = 1; k <= 2000; ++k) expected.push_back(k * 3'378'641 * 5 / 64'000);
+    EXPECT_EQ(gTicks.positions, expected);
+    engine.Stop();
+}
+
+TEST(EngineOffline, ResampledTenSecondsRunThe2000TicksToo) {
+    Engine engine(std::make_unique<RecordingChip>());
+    gTicks.Clear(&engine, 0);
+    ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
+    engine.SetTickProcedure(&RecordTick);
+    RenderSeconds(engine, 10.0);
+    // The resampler reads ahead of the sound it has given out, by a few milliseconds; the ticks
+    // are those before the native samples it read, so they stay in step with the sound.
+    const std::uint64_t position = engine.NativeSamplePosition();
+    EXPECT_GE(position, 527'913u);
+    EXPECT_LT(position, 527'913u + 1'056u);  // 20 ms
+    EXPECT_EQ(gTicks.positions.size(), TicksBelow(position));
+}
+
+TEST(EngineOffline, ATicksWritesReachTheChipOnePerSampleInOrder) {
+    auto chip = std::make_unique<RecordingChip>();
+    const RecordingChip& recorded = *chip;
+    Engine engine(std::move(chip));
+    gTicks.Clear(&engine, 24);
+    ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
+    engine.SetTickProcedure(&RecordTick);
+    std::vector<NativeFrame> frames(52'792);  // tick 200 comes before sample 52,791
+    engine.RenderNative(frames);
+    ASSERT_EQ(gTicks.positions.size(), 200u);
+
+    std::vector<ChipEvent> expected{{0, true, 0, 0}};  // the reset made by Start
+    for (std::size_t k = 0; k < gTicks.positions.size(); ++k) {
+        for (int i = 0; i < 24; ++i) {
+            const std::uint64_t sample = gTicks.positions[k] + static_cast<std::uint64_t>(i);
+            // The last tick's writes run on past the samples rendered.
+            if (sample >= frames.size()) break;
+            expected.push_back({sample, false, static_cast<std::uint8_t>(0x28 + i % 8),
+                                static_cast<std::uint8_t>(k + 1)});
+        }
+    }
+    EXPECT_EQ(recorded.Events(), expected);
+    EXPECT_FALSE(recorded.SawTwoWritesInOneSample());
+}
+
+TEST(EngineOffline, HostWritesQueueBehindEachOtherAndResetDropsThoseNotYetMade) {
+    auto chip = std::make_unique<RecordingChip>();
+    const RecordingChip& recorded = *chip;
+    Engine engine(std::move(chip));
+    engine.Write(0x20, 0xFF);  // before Start: dropped
+    ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
+    gTicks.Clear(&engine, 2);
+    engine.SetTickProcedure(&RecordTick);
+    for (std::uint8_t v = 1; v <= 3; ++v) engine.Write(0x40, v);
+    std::vector<NativeFrame> frames(2);
+    engine.RenderNative(frames);  // samples 0, 1 take writes 1, 2
+    engine.Write(0x60, 9);
+    engine.Reset();  // drops write 3 and 0x60
+    engine.Write(0x80, 7);
+    frames.resize(300);
+    engine.RenderNative(frames);  // samples 2 ... 301, with tick 1 before sample 263
+
+    const std::vector<ChipEvent> expected{
+        {0, true, 0, 0},     {0, false, 0x40, 1},   {1, false, 0x40, 2},  {2, true, 0, 0},
+        {2, false, 0x80, 7}, {263, false, 0x28, 1}, {264, false, 0x29, 1}};
+    EXPECT_EQ(recorded.Events(), expected);
+    EXPECT_EQ(gTicks.positions.size(), 1u);  // the reset kept the tick procedure
+}
+
+TEST(EngineOffline, StartChecksItsArgumentsAndRunsOnlyOnce) {
+    struct Case {
+        int rate;
+        int periodMs;
+        StartResult result;
+    };
+    const Case cases[] = {
+        {7'999, 5, StartResult::RateOutOfRange},  {8'000, 5, StartResult::Started},
+        {192'000, 1, StartResult::Started},       {192'001, 5, StartResult::RateOutOfRange},
+        {44'100, 0, StartResult::PeriodTooShort}, {44'100, -5, StartResult::PeriodTooShort},
+    };
+    Engine engine(std::make_unique<RecordingChip>());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.periodMs << " ms");
+        StartOptions options = Offline(c.rate);
+        options.tickPeriodMs = c.periodMs;
+        EXPECT_EQ(engine.Start(options), c.result);
+        if (c.result == StartResult::Started) {
+            EXPECT_EQ(engine.Start(options), StartResult::AlreadyRunning);
+            EXPECT_EQ(engine.Active(), ActiveOutput::Offline);
+        }
+        engine.Stop();
+        engine.Stop();
+        EXPECT_EQ(engine.Active(), ActiveOutput::None);
+    }
+    std::vector<std::int16_t> out(64);
+    EXPECT_EQ(engine.Render(out), 0u);  // not running
+}
+
+TEST(EngineOffline, TotalVolumeScalesTheLevelAndLoudOutputSaturatesWithoutWrapping) {
+    struct Case {
+        int volume;
+        double peak;
+    };
+    // The chip sounds a 1 kHz sine of amplitude 12,000.
+    const Case cases[] = {{1024, 12'000}, {512, 6'000}, {2048, 24'000}, {0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.volume);
+        Engine engine(std::make_unique<RecordingChip>(12'000.0, 1000.0));
+        ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
+        engine.SetTotalVolume(c.volume);
+        const auto left = test::Channel(RenderSeconds(engine, 0.5), 0);
+        EXPECT_NEAR(test::Peak(left), c.peak, c.peak * 0.005 + 1.0);
+    }
+
+    Engine unity(std::make_unique<RecordingChip>(12'000.0, 1000.0));
+    Engine loud(std::make_unique<RecordingChip>(12'000.0, 1000.0));
+    ASSERT_EQ(unity.Start(Offline()), StartResult::Started);
+    ASSERT_EQ(loud.Start(Offline()), StartResult::Started);
+    loud.SetTotalVolume(8 * 1024);
+    const auto quiet = RenderSeconds(unity, 0.5);
+    const auto clipped = RenderSeconds(loud, 0.5);
+    int pinned = 0;
+    for (std::size_t i = 0; i < quiet.size(); ++i) {
+        // Same sign and never smaller: a wrapped sample would flip sign.
+        ASSERT_GE(static_cast<int>(clipped[i]) * quiet[i], 0) << "sample " << i;
+        ASSERT_GE(std::abs(clipped[i]), std::abs(quiet[i])) << "sample " << i;
+        if (clipped[i] == 32'767 || clipped[i] == -32'768) ++pinned;
+    }
+    EXPECT_GT(pinned, static_cast<int>(quiet.size()) / 2);
+}
+
+TEST(EngineOffline, WithTheFMChipOffTicksComeButTheOutputIsSilent) {
+    Engine engine(std::make_unique<RecordingChip>(12'000.0, 1000.0));
+    gTicks.Clear(&engine, 0);
+    StartOptions options = Offline();
+    options.fmEnabled = false;
+    ASSERT_EQ(engine.Start(options), StartResult::Started);
+    engine.SetTickProcedure(&RecordTick);
+    const auto out = RenderSeconds(engine, 1.0);
+    EXPECT_EQ(test::Peak(test::Channel(out, 0)), 0.0);
+    EXPECT_EQ(gTicks.positions.size(), TicksBelow(engine.NativeSamplePosition()));
+    EXPECT_GE(gTicks.positions.size(), 200u);
+}
+
+}  // namespace
+}  // namespace qzr::emulator

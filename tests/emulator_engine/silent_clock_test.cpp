@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "qzr/emulator/engine.h"
+#include "recording_chip.h"
+#include "ticks_below.h"
+
+namespace qzr::emulator {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+
+// Virtual time: a sleep jumps straight to its deadline, unless the deadline lies past `limit`;
+// then the sleeper parks until it is stopped. So the silent clock renders exactly what is due
+// by `limit`, as fast as the machine allows, and the test sees where it stopped.
+class VirtualClock final : public PacingClock {
+public:
+    explicit VirtualClock(nanoseconds limit) : limit_(limit) {}
+
+    nanoseconds Now() override { return nanoseconds(now_.load()); }
+
+    bool SleepUntil(nanoseconds deadline, std::stop_token stop) override {
+        if (deadline <= limit_) {
+            now_.store(std::max(now_.load(), deadline.count()));
+            return true;
+        }
+        std::unique_lock lock(mutex_);
+        parked_ = true;
+        parkedChanged_.notify_all();
+        parkedChanged_.wait(lock, stop, [] { return false; });
+        return false;
+    }
+
+    void WaitUntilParked() {
+        std::unique_lock lock(mutex_);
+        parkedChanged_.wait(lock, [this] { return parked_; });
+    }
+
+private:
+    nanoseconds limit_;
+    std::atomic<std::int64_t> now_{0};
+    std::mutex mutex_;
+    std::condition_variable_any parkedChanged_;
+    bool parked_ = false;
+};
+
+std::atomic<int> gTicks{0};
+void CountTick() { gTicks.fetch_add(1); }
+
+StartOptions Silent(PacingClock* clock) {
+    StartOptions options;
+    options.output = Output::SilentClock;
+    options.clock = clock;
+    return options;
+}
+
+TEST(SilentClock, KeepsTheOutputRateOnAnInjectedClock) {
+    VirtualClock clock(std::chrono::seconds(10));
+    Engine engine(std::make_unique<test::RecordingChip>());
+    gTicks = 0;
+    engine.SetTickProcedure(&CountTick);
+    ASSERT_EQ(engine.Start(Silent(&clock)), StartResult::Started);
+    EXPECT_EQ(engine.Active(), ActiveOutput::SilentClock);
+    clock.WaitUntilParked();
+    // 5 ms chunks of 220 frames, due from 0 s to 10 s inclusive: 2,005 of them, 441,100 frames,
+    // which the resampler turns into 528,033 native samples plus its look-ahead (under 20 ms).
+    const std::uint64_t position = engine.NativeSamplePosition();
+    engine.Stop();
+    EXPECT_GE(position, 528'033u);
+    EXPECT_LT(position, 528'033u + 1'056u);
+    EXPECT_EQ(static_cast<std::size_t>(gTicks.load()), test::TicksBelow(position));
+    EXPECT_NEAR(gTicks.load(), 2000, 4);
+}
+
+TEST(SilentClock, KeepsRealTimeLoosely) {
+    Engine engine(std::make_unique<test::RecordingChip>());
+    gTicks = 0;
+    engine.SetTickProcedure(&CountTick);
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(engine.Start(Silent(nullptr)), StartResult::Started);
+    std::this_thread::sleep_for(milliseconds(1000));
+    const int ticks = gTicks.load();
+    const auto elapsed = std::chrono::steady_clock::now() - begin;
+    engine.Stop();
+    const double expected = std::chrono::duration<double>(elapsed).count() * 200.0;
+    EXPECT_NEAR(ticks, expected, expected * 0.10);
+}
+
+TEST(SilentClock, TakesOverWhenTheOnlyAudioDriverPretendsToPlay) {
+    // SDL's dummy driver would consume sound at its own pace; we keep time ourselves instead.
+    ASSERT_EQ(setenv("SDL_AUDIODRIVER", "dummy", 1), 0);
+    Engine engine(std::make_unique<test::RecordingChip>());
+    ASSERT_EQ(engine.Start(StartOptions{}), StartResult::Started);
+    EXPECT_EQ(engine.Active(), ActiveOutput::SilentClock);
+    engine.Stop();
+    ASSERT_EQ(unsetenv("SDL_AUDIODRIVER"), 0);
+}
+
+TEST(SilentClock, WritesFromTwoThreadsArriveWholeAndInEachThreadsOrderWhileTicksRun) {
+    auto chip = std::make_unique<test::RecordingChip>();
+    const test::RecordingChip& recorded = *chip;
+    Engine engine(std::move(chip));
+    static Engine* tickEngine = nullptr;
+    tickEngine = &engine;
+    gTicks = 0;
+    // The tick writes too, as the player's tick does, while the host threads write.
+    engine.SetTickProcedure([] {
+        gTicks.fetch_add(1);
+        tickEngine->Write(0x08, 0x00);
+    });
+    ASSERT_EQ(engine.Start(Silent(nullptr)), StartResult::Started);
+    constexpr int kWrites = 2000;
+    auto writer = [&engine](std::uint8_t reg) {
+        for (int i = 0; i < kWrites; ++i) {
+            engine.Write(reg, static_cast<std::uint8_t>(i));
+            if (i % 100 == 0) std::this_thread::yield();
+        }
+    };
+    std::thread first(writer, std::uint8_t{0x40});
+    std::thread second(writer, std::uint8_t{0x60});
+    first.join();
+    second.join();
+    // Let the queue drain: 4,000 writes take about 76 ms of native samples.
+    std::this_thread::sleep_for(milliseconds(300));
+    engine.Stop();
+
+    std::vector<int> first40;
+    std::vector<int> first60;
+    for (const auto& event : recorded.Events()) {
+        if (event.reg == 0x40) first40.push_back(event.value);
+        if (event.reg == 0x60) first60.push_back(event.value);
+    }
+    std::vector<int> expected;
+    for (int i = 0; i < kWrites; ++i) expected.push_back(i & 0xFF);
+    EXPECT_EQ(first40, expected);
+    EXPECT_EQ(first60, expected);
+    EXPECT_FALSE(recorded.SawTwoWritesInOneSample());
+    EXPECT_GT(gTicks.load(), 0);
+}
+
+}  // namespace
+}  // namespace qzr::emulator

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qzr::emulator::test {
+
+// How many ticks of `periodMs` fall before native sample `position` at the library's clock.
+inline std::size_t TicksBelow(std::uint64_t position, std::uint64_t periodMs = 5) {
+    std::size_t ticks = 0;
+    while ((ticks + 1) * 3'378'641 * periodMs / 64'000 < position) ++ticks;
+    return ticks;
+}
+
+}  // namespace qzr::emulator::test
