@@ -1,39 +1,483 @@
 #include "qzr/emulator/ym2151.h"
 
+#include <algorithm>
+#include <array>
+#include <cassert>
+
+#include "envelope.h"
+#include "lfo.h"
+#include "mix.h"
+#include "noise_generator.h"
+#include "operator_output.h"
+#include "pitch.h"
+#include "registers.h"
+#include "tables.h"
+#include "timers.h"
+
 namespace qzr::emulator {
 
-struct YM2151::State {
-    std::uint64_t sampleIndex = 0;
+using namespace detail;
+
+namespace {
+
+struct ChannelRegs {
+    std::uint8_t rl = 0;   // bit 1 right, bit 0 left
+    std::uint8_t fb = 0;   // 0..7
+    std::uint8_t con = 0;  // connection 0..7
+    std::uint8_t kc = 0;   // 7 bits
+    std::uint8_t kf = 0;   // 6 bits
+    std::uint8_t pms = 0;
+    std::uint8_t ams = 0;
 };
+
+struct SlotRegs {
+    std::uint8_t dt1 = 0;
+    std::uint8_t mul = 0;
+    std::uint8_t tl = 0;
+    std::uint8_t amsEnable = 0;
+    std::uint8_t dt2 = 0;
+    EnvelopeRegs envelope{};
+};
+
+struct SlotState {
+    std::uint32_t phase = 0;
+    std::uint32_t increment = 0;
+    EnvelopeSlot envelope{};
+    bool keyLatched = false;
+    std::uint8_t keyCode5 = 0;
+    // The pitch inputs the increment was last formed from; they change rarely, so the
+    // increment is formed again only when they do.
+    std::uint64_t pitchInputs = ~std::uint64_t{0};
+};
+
+struct HeldWrite {
+    std::uint8_t reg;
+    std::uint8_t value;
+};
+
+// Which operators are heard, by connection: bit k for M1, M2, C1, C2.
+constexpr std::array<std::uint8_t, 8> kCarriers{0x8, 0x8, 0x8, 0x8, 0xC, 0xE, 0xE, 0xF};
+
+constexpr int SlotGroup(int slot) { return slot >> 3; }
+
+}  // namespace
+
+struct YM2151::State {
+    State() : roms(Roms()) {}
+
+    const RomTables& roms;
+
+    // Register file.
+    std::uint8_t test = 0;
+    std::uint8_t noiseEnable = 0;
+    std::uint8_t nfrq = 0;
+    std::uint16_t na = 0;
+    std::uint8_t nb = 0;
+    std::uint8_t timerControl = 0;
+    std::uint8_t lfoRate = 0;
+    std::uint8_t amd = 0;
+    std::uint8_t pmd = 0;
+    std::uint8_t controlPins = 0;
+    LfoWave lfoWave = LfoWave::Saw;
+    std::array<ChannelRegs, kChannelCount> channels{};
+    std::array<SlotRegs, kSlotCount> slotRegs{};
+    std::uint32_t keyBits = 0;  // per slot, the key register as copied to the operators
+
+    // Units.
+    std::array<SlotState, kSlotCount> slots{};
+    NoiseGenerator noise;
+    Lfo lfo;
+    Timers timers;
+    std::uint16_t envelopeTicks = 0;
+    std::uint32_t noiseBitsBefore = 0;
+
+    // Operator outputs: the current sample's, and the previous one's for the modulators that
+    // are worked before the slot that uses them.
+    std::array<std::int32_t, kSlotCount> out{};
+    std::array<std::int32_t, kChannelCount> m1Before{};
+    std::array<std::int32_t, kChannelCount> c1Before{};
+    bool csmPulseBefore = false;
+
+    // Slot 31's envelope output and noise bit of the last sample: its noise switch is looked at
+    // only in the next sample.
+    std::uint32_t lastSlotAttenuation = kLevelSilent;
+    bool lastNoiseBit = false;
+
+    // Mix. Left gathers slots 15..31 of sample n - 1 and 0..14 of n; right slot 31 of n - 1 and
+    // 0..30 of n; the DAC latches both two samples later.
+    std::int32_t leftNow = 0;                // L(n) being gathered
+    std::int32_t leftNext = 0;               // L(n + 1) being gathered
+    std::int32_t rightBefore = 0;            // R(n - 1), waiting for its last carriers
+    std::array<std::int16_t, 2> leftDone{};  // L(n - 1), L(n - 2) after the DAC
+    std::int16_t rightDone = 0;              // R(n - 2) after the DAC
+
+    std::uint64_t sampleIndex = 0;
+
+    std::array<HeldWrite, kMaxHeldWrites> held{};
+    std::size_t heldFirst = 0;
+    std::size_t heldCount = 0;
+
+    StereoSample Step();
+    void ApplyGlobal(std::uint8_t reg, std::uint8_t value);
+    void ApplyChannel(std::uint8_t reg, std::uint8_t value);
+    void ApplySlot(std::uint8_t reg, std::uint8_t value);
+    void ApplyKeyOn(std::uint8_t value);
+    std::int32_t Gate(int slot, std::int32_t value) const;
+    template <int Group>
+    void RunSlot(int slot, bool pmEnabled, std::uint8_t pmValue, std::uint8_t am, bool keyPulse,
+                 const StepTable* steps);
+};
+
+void YM2151::State::ApplyGlobal(std::uint8_t reg, std::uint8_t value) {
+    switch (reg) {
+        case kRegTest:
+            test = value;
+            break;
+        case kRegNoise:
+            noiseEnable = Bits(value, 7, 1);
+            nfrq = Bits(value, 0, 5);
+            break;
+        case kRegTimerAHigh:
+            na = static_cast<std::uint16_t>((na & 3) | value << 2);
+            break;
+        case kRegTimerALow:
+            na = static_cast<std::uint16_t>((na & ~3u) | Bits(value, 0, 2));
+            break;
+        case kRegTimerB:
+            nb = value;
+            break;
+        case kRegTimerControl:
+            timerControl = value;
+            timers.ClearFlags(value);
+            break;
+        case kRegLfoRate:
+            lfoRate = value;
+            lfo.RequestRateReload();
+            break;
+        case kRegLfoDepth:
+            if (value & 0x80) {
+                pmd = Bits(value, 0, 7);
+            } else {
+                amd = Bits(value, 0, 7);
+            }
+            break;
+        case kRegControlWave:
+            controlPins = Bits(value, 6, 2);
+            lfoWave = static_cast<LfoWave>(Bits(value, 0, 2));
+            break;
+        default:
+            break;  // 0x08 is handled apart; other addresses hold nothing
+    }
+}
+
+void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
+    ChannelRegs& ch = channels[reg & 7];
+    switch (reg & 0x38) {
+        case kRegRoutingBase:
+            ch.rl = Bits(value, 6, 2);
+            ch.fb = Bits(value, 3, 3);
+            ch.con = Bits(value, 0, 3);
+            break;
+        case kRegKeyCodeBase:
+            ch.kc = Bits(value, 0, 7);
+            break;
+        case kRegKeyFractionBase:
+            ch.kf = Bits(value, 2, 6);
+            break;
+        default:
+            ch.pms = Bits(value, 4, 3);
+            ch.ams = Bits(value, 0, 2);
+            break;
+    }
+}
+
+void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
+    SlotRegs& s = slotRegs[reg & 31];
+    switch (reg & 0xE0) {
+        case kRegDetuneMulBase:
+            s.dt1 = Bits(value, 4, 3);
+            s.mul = Bits(value, 0, 4);
+            break;
+        case kRegTotalLevelBase:
+            s.tl = Bits(value, 0, 7);
+            break;
+        case kRegAttackBase:
+            s.envelope.ks = Bits(value, 6, 2);
+            s.envelope.ar = Bits(value, 0, 5);
+            break;
+        case kRegDecay1Base:
+            s.amsEnable = Bits(value, 7, 1);
+            s.envelope.d1r = Bits(value, 0, 5);
+            break;
+        case kRegDecay2Base:
+            s.dt2 = Bits(value, 6, 2);
+            s.envelope.d2r = Bits(value, 0, 5);
+            break;
+        default:
+            s.envelope.d1l = Bits(value, 4, 4);
+            s.envelope.rr = Bits(value, 0, 4);
+            break;
+    }
+}
+
+void YM2151::State::ApplyKeyOn(std::uint8_t value) {
+    const int ch = value & 7;
+    // Register bits 3..6 are M1, C1, M2, C2; slots go M1, M2, C1, C2.
+    const std::array<int, 4> bitOfGroup{3, 5, 4, 6};
+    for (int group = 0; group < 4; ++group) {
+        const std::uint32_t mask = 1u << (ch + 8 * group);
+        keyBits = (value >> bitOfGroup[static_cast<std::size_t>(group)]) & 1 ? keyBits | mask
+                                                                             : keyBits & ~mask;
+    }
+}
+
+std::int32_t YM2151::State::Gate(int slot, std::int32_t value) const {
+    const ChannelRegs& ch = channels[static_cast<std::size_t>(slot & 7)];
+    return (kCarriers[ch.con] >> SlotGroup(slot)) & 1 ? value : 0;
+}
+
+template <int Group>
+void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::uint8_t am,
+                            bool keyPulse, const StepTable* steps) {
+    const auto si = static_cast<std::size_t>(s);
+    const int chIndex = s & 7;
+    const auto ci = static_cast<std::size_t>(chIndex);
+    const ChannelRegs& ch = channels[ci];
+    const SlotRegs& regs = slotRegs[si];
+    SlotState& slot = slots[si];
+
+    const bool pm = pmEnabled && ch.pms != 0;
+    const std::uint64_t pitchInputs =
+        static_cast<std::uint64_t>(ch.kc) | static_cast<std::uint64_t>(ch.kf) << 7 |
+        static_cast<std::uint64_t>(pm ? ch.pms : 0) << 13 |
+        static_cast<std::uint64_t>(pm ? pmValue : 0) << 16 |
+        static_cast<std::uint64_t>(regs.dt2) << 24 | static_cast<std::uint64_t>(regs.dt1) << 26 |
+        static_cast<std::uint64_t>(regs.mul) << 29;
+    if (pitchInputs != slot.pitchInputs) {
+        const Pitch pitch = ComputePitch(
+            PitchInputs{ch.kc, ch.kf, ch.pms, pm, pmValue, regs.dt2, regs.dt1, regs.mul});
+        slot.pitchInputs = pitchInputs;
+        slot.increment = pitch.increment;
+        slot.keyCode5 = pitch.keyCode5;
+    }
+
+    const bool keyOn = ((keyBits >> s) & 1) != 0 || keyPulse;
+    const bool edge = keyOn && !slot.keyLatched;
+
+    std::uint32_t e = slot.envelope.level;
+    if (regs.amsEnable && ch.ams != 0)
+        e = std::min(1023u, e + (static_cast<std::uint32_t>(am) << (ch.ams - 1)));
+    e = std::min(1023u, e + 8u * regs.tl);
+
+    std::int32_t mod = 0;
+    switch (Group) {
+        case 0:
+            // Feedback from M1's own outputs of the two previous samples.
+            if (ch.fb != 0) mod = (out[ci] + m1Before[ci]) >> (10 - ch.fb);
+            break;
+        case 1:  // M2 is worked before C1 of this sample, so it takes C1's previous output
+            switch (ch.con) {
+                case 0:
+                case 2:
+                    mod = out[16 + ci] >> 1;
+                    break;
+                case 1:
+                    mod = (m1Before[ci] + out[16 + ci]) >> 1;
+                    break;
+                case 5:
+                    mod = m1Before[ci] >> 1;
+                    break;
+                default:
+                    break;
+            }
+            break;
+        case 2:
+            if (ch.con != 1 && ch.con != 2 && ch.con != 7) mod = out[ci] >> 1;
+            break;
+        default:
+            switch (ch.con) {
+                case 0:
+                case 1:
+                case 4:
+                    mod = out[8 + ci] >> 1;
+                    break;
+                case 2:
+                    mod = (out[ci] + out[8 + ci]) >> 1;
+                    break;
+                case 3:
+                    mod = (c1Before[ci] + out[8 + ci]) >> 1;
+                    break;
+                case 5:
+                    mod = out[ci] >> 1;
+                    break;
+                default:
+                    break;
+            }
+            break;
+    }
+
+    const std::int32_t value =
+        OperatorOutput(roms, static_cast<std::int32_t>(slot.phase >> 10) + mod, e);
+    switch (Group) {
+        case 0:
+            m1Before[ci] = out[si];
+            break;
+        case 2:
+            c1Before[ci] = out[si];
+            break;
+        default:
+            break;
+    }
+    out[si] = value;
+
+    UpdateEnvelope(slot.envelope, regs.envelope, keyOn, edge, slot.keyCode5, steps);
+    slot.phase = edge ? 0 : (slot.phase + slot.increment) & 0xFFFFFu;
+    slot.keyLatched = keyOn;
+
+    if (Group == 3 && s == 31) lastSlotAttenuation = e;
+}
+
+// Everything a sample does is inlined into one loop body: the per-slot work is small and
+// called 32 times a sample.
+[[gnu::flatten]] StereoSample YM2151::State::Step() {
+    const std::uint64_t n = sampleIndex;
+
+    // The write made before this sample is accepted on the last cycle of the previous one.
+    // Global registers act from then on; reads on that very cycle still see the old value.
+    bool haveWrite = false;
+    HeldWrite write{0, 0};
+    if (heldCount != 0) {
+        write = held[heldFirst];
+        heldFirst = (heldFirst + 1) % kMaxHeldWrites;
+        --heldCount;
+        haveWrite = true;
+    }
+    const std::uint8_t pmdBefore = pmd;
+    const std::uint8_t nfrqBefore = nfrq;
+    const LfoControl lfoBefore{lfoWave, (test & 2) != 0};
+    if (haveWrite && write.reg < kRegRoutingBase && write.reg != kRegKeyOn) {
+        ApplyGlobal(write.reg, write.value);
+    }
+
+    // Timers look at their run bits at cycle 1; a CSM key-on pulse formed there reaches slots
+    // 5..31 in this sample and slots 0..4 in the next.
+    const bool loadA = timers.RunSample(timerControl, na, nb);
+    const bool csmPulse = loadA && (timerControl & 0x80) != 0;
+
+    const std::uint32_t noiseBits = noise.RunSample(nfrqBefore, nfrq);
+    const std::uint8_t amBefore = lfo.Am();
+    const std::uint8_t pmBefore = lfo.Pm();
+    lfo.RunSample(n, lfoRate, amd, pmd, lfoBefore, LfoControl{lfoWave, (test & 2) != 0},
+                  noiseBitsBefore, noiseBits);
+    noiseBitsBefore = noiseBits;
+
+    StepTable stepTable;
+    const StepTable* steps = nullptr;
+    if (n % 3 == 2) {
+        stepTable = BuildStepTable(envelopeTicks);
+        steps = &stepTable;
+        ++envelopeTicks;
+    }
+
+    // Each slot looks at PM seven cycles before its slot time and at AM at its slot time; a
+    // value latched at cycle 15 is seen from cycle 16 on.
+    for (int s = 0; s < 8; ++s) {
+        RunSlot<0>(s, (s < 7 ? pmdBefore : pmd) != 0, pmBefore, amBefore,
+                   s >= 5 ? csmPulse : csmPulseBefore, steps);
+    }
+    // Channel registers are stored on the channel's own cycle: after its M1 has sampled them,
+    // before everything else of this sample.
+    const bool channelWrite =
+        haveWrite && write.reg >= kRegRoutingBase && write.reg < kRegDetuneMulBase;
+    if (channelWrite) ApplyChannel(write.reg, write.value);
+
+    // The last sample's C2 outputs reach the mix only now, gated by the new routing.
+    const bool noiseOn = noiseEnable != 0;
+    for (int s = 24; s < 32; ++s) {
+        std::int32_t value = out[static_cast<std::size_t>(s)];
+        if (s == 31 && noiseOn) value = NoiseOutput(lastNoiseBit, lastSlotAttenuation);
+        const std::uint8_t rl = channels[static_cast<std::size_t>(s & 7)].rl;
+        if (rl & 1) leftNow += value;
+        if (rl & 2) {
+            if (s < 31) rightBefore += value;
+        }
+    }
+    const std::uint8_t rl7 = channels[7].rl;
+    std::int32_t rightNow = 0;
+    if (rl7 & 2) {
+        rightNow = noiseOn ? NoiseOutput(lastNoiseBit, lastSlotAttenuation) : out[31];
+    }
+    const std::int32_t rightFinished = rightBefore;
+
+    const std::uint8_t lfoAm = lfo.Am();
+    const std::uint8_t lfoPm = lfo.Pm();
+    for (int s = 8; s < 16; ++s) RunSlot<1>(s, pmd != 0, pmBefore, amBefore, csmPulse, steps);
+    for (int s = 16; s < 24; ++s) {
+        RunSlot<2>(s, pmd != 0, s >= 23 ? lfoPm : pmBefore, lfoAm, csmPulse, steps);
+    }
+    for (int s = 24; s < 32; ++s) RunSlot<3>(s, pmd != 0, lfoPm, lfoAm, csmPulse, steps);
+    lastNoiseBit = ((noiseBits >> 12) & 1) != 0;
+
+    for (int s = 0; s < 24; ++s) {
+        const std::int32_t value = Gate(s, out[static_cast<std::size_t>(s)]);
+        const std::uint8_t rl = channels[static_cast<std::size_t>(s & 7)].rl;
+        if (rl & 1) (s < 15 ? leftNow : leftNext) += value;
+        if (rl & 2) rightNow += value;
+    }
+
+    // Per-slot registers are stored on the slot's own cycle, after it has read them; the key
+    // register is copied to the channel's operators late in the sample.
+    if (haveWrite && write.reg >= kRegDetuneMulBase) ApplySlot(write.reg, write.value);
+    if (haveWrite && write.reg == kRegKeyOn) ApplyKeyOn(write.value);
+    csmPulseBefore = csmPulse;
+
+    const StereoSample frame{leftDone[1], rightDone};
+    leftDone[1] = leftDone[0];
+    leftDone[0] = DacValue(WrapAndSaturate(leftNow));
+    rightDone = DacValue(WrapAndSaturate(rightFinished));
+    leftNow = leftNext;
+    leftNext = 0;
+    rightBefore = rightNow;
+    ++sampleIndex;
+    return frame;
+}
 
 YM2151::YM2151() : state_(std::make_unique<State>()) {}
 YM2151::~YM2151() = default;
 YM2151::YM2151(YM2151&&) noexcept = default;
 YM2151& YM2151::operator=(YM2151&&) noexcept = default;
 
-void YM2151::Reset() { *state_ = State{}; }
+void YM2151::Reset() { state_ = std::make_unique<State>(); }
 
-bool YM2151::Write(std::uint8_t, std::uint8_t) { return true; }
-
-std::size_t YM2151::HeldWrites() const { return 0; }
-
-StereoSample YM2151::Generate() {
-    ++state_->sampleIndex;
-    return {0, 0};
+bool YM2151::Write(std::uint8_t reg, std::uint8_t value) {
+    State& st = *state_;
+    if (st.heldCount == kMaxHeldWrites) return false;
+    st.held[(st.heldFirst + st.heldCount) % kMaxHeldWrites] = HeldWrite{reg, value};
+    ++st.heldCount;
+    return true;
 }
+
+std::size_t YM2151::HeldWrites() const { return state_->heldCount; }
+
+StereoSample YM2151::Generate() { return state_->Step(); }
 
 void YM2151::Generate(std::span<StereoSample> out) {
-    for (auto& frame : out) frame = Generate();
+    State& st = *state_;
+    for (auto& frame : out) frame = st.Step();
 }
 
-std::uint8_t YM2151::Status() const { return 0; }
+std::uint8_t YM2151::Status() const { return state_->timers.Flags(); }
 
-bool YM2151::IrqPending() const { return false; }
+bool YM2151::IrqPending() const { return state_->timers.Flags() != 0; }
 
 std::uint64_t YM2151::SampleIndex() const { return state_->sampleIndex; }
 
-SlotView YM2151::InspectSlot(int) const {
-    return SlotView{0, 0, 1023, EnvelopePhase::Release, 0, 0};
+SlotView YM2151::InspectSlot(int slot) const {
+    assert(slot >= 0 && slot < kSlotCount);
+    const auto si = static_cast<std::size_t>(slot & 31);
+    const SlotState& s = state_->slots[si];
+    return SlotView{s.phase,          s.increment, s.envelope.level,
+                    s.envelope.phase, s.keyCode5,  static_cast<std::int16_t>(state_->out[si])};
 }
 
 }  // namespace qzr::emulator

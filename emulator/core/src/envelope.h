@@ -1,0 +1,103 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "qzr/emulator/ym2151.h"
+
+namespace qzr::emulator::detail {
+
+// Envelope level: 10 bits, 0 loudest, 1023 silent.
+inline constexpr std::uint16_t kLevelSilent = 1023;
+inline constexpr std::uint16_t kLevelOff = 1008;  // from here the level jumps to silent
+
+struct EnvelopeRegs {
+    std::uint8_t ar;   // attack rate 0..31
+    std::uint8_t d1r;  // first decay rate 0..31
+    std::uint8_t d2r;  // second decay (sustain) rate 0..31
+    std::uint8_t rr;   // release rate 0..15
+    std::uint8_t d1l;  // sustain level 0..15
+    std::uint8_t ks;   // key scaling 0..3
+};
+
+struct EnvelopeSlot {
+    std::uint16_t level = kLevelSilent;
+    EnvelopePhase phase = EnvelopePhase::Release;
+};
+
+// Step sizes of the 64 effective rates at one envelope tick, for tick counter k (the number of
+// earlier ticks). 0 means no step. The chip spreads the steps of the slow rates over the
+// trailing-zero pattern of k, so their average is (4 + R mod 4) * 2^(R/4 - 14) per tick.
+using StepTable = std::array<std::uint8_t, 64>;
+StepTable BuildStepTable(std::uint16_t k);
+
+// Effective rate 0..63 for register rate r (5 bits; 0 = never steps) and key code kc5.
+constexpr std::uint8_t EffectiveRate(std::uint8_t r, std::uint8_t ks, std::uint8_t keyCode5) {
+    if (r == 0) return 0;
+    const int scaled = 2 * r + (keyCode5 >> (3 - ks));
+    return static_cast<std::uint8_t>(scaled > 63 ? 63 : scaled);
+}
+
+// One sample of one slot's envelope, after its output attenuation has been taken from the level
+// as it stood. `steps` is null outside tick samples.
+inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn, bool keyOnEdge,
+                           std::uint8_t keyCode5, const StepTable* steps) {
+    const int level = slot.level;
+    const EnvelopePhase phase = slot.phase;
+    const bool off = level >= kLevelOff;
+    const bool zero = level == 0;
+    // The sustain level is D1L * 32 (D1L 15 means 992); the test is equality on the top bits.
+    const int sustainBlock = 2 * (regs.d1l == 15 ? 31 : regs.d1l);
+    const bool reach = (level >> 4) == sustainBlock;
+
+    if (keyOnEdge) {
+        // No step is made in the sample of the edge; only the two fastest rates jump to 0.
+        if (EffectiveRate(regs.ar, regs.ks, keyCode5) >= 62) slot.level = 0;
+    } else if (off && phase != EnvelopePhase::Attack) {
+        slot.level = kLevelSilent;
+    } else if (steps != nullptr) {
+        std::uint8_t r;
+        switch (phase) {
+            case EnvelopePhase::Attack:
+                r = regs.ar;
+                break;
+            case EnvelopePhase::Decay:
+                r = regs.d1r;
+                break;
+            case EnvelopePhase::Sustain:
+                r = regs.d2r;
+                break;
+            default:
+                r = static_cast<std::uint8_t>(2 * regs.rr + 1);
+                break;
+        }
+        const std::uint8_t rate = EffectiveRate(r, regs.ks, keyCode5);
+        const int size = (*steps)[rate];
+        if (size != 0) {
+            if (phase == EnvelopePhase::Attack) {
+                if (keyOn && rate < 62 && level != 0) {
+                    // Sizes 1, 2, 4, 8 scale the remaining distance by 2, 4, 8, 16 over 32.
+                    slot.level = static_cast<std::uint16_t>(level + ((-level - 1) * size * 2 >> 5));
+                }
+            } else if (phase != EnvelopePhase::Decay || !reach) {
+                slot.level = static_cast<std::uint16_t>(level + size);
+            }
+        }
+    }
+
+    if (keyOnEdge) {
+        slot.phase = EnvelopePhase::Attack;
+    } else if (!keyOn) {
+        slot.phase = EnvelopePhase::Release;
+    } else if (phase == EnvelopePhase::Attack && zero) {
+        slot.phase = EnvelopePhase::Decay;
+    } else if (phase == EnvelopePhase::Decay && off) {
+        slot.phase = EnvelopePhase::Release;
+    } else if (phase == EnvelopePhase::Decay && reach) {
+        slot.phase = EnvelopePhase::Sustain;
+    } else if (phase == EnvelopePhase::Sustain && off) {
+        slot.phase = EnvelopePhase::Release;
+    }
+}
+
+}  // namespace qzr::emulator::detail
