@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "qzr/compiler/compile_song.h"
+#include "qzr/song_format/song_target.h"
+#include "qzr/test_support/byte_diff.h"
+#include "qzr/test_support/temp_dir.h"
+
+namespace qzr::test {
+
+// A source: three header lines, a pan line and a voice path per voice, then the body lines.
+struct SourceSpec {
+    std::string title = "test";
+    std::string speed = "6";
+    std::string rowCount = "256";
+    std::vector<std::string> pans{};    // one per voice; missing ones read "11"
+    std::vector<std::string> voices{};  // one per voice; missing ones read "plain.voice"
+    std::vector<std::string> body{};
+    std::string lineEnd = "\n";
+};
+
+std::string SourceText(const SongTarget& target, const SourceSpec& spec);
+
+// A folder with the voice files the tests name: plain.voice (25 bytes: 1..24, then 0x75).
+class CompilerFolder {
+public:
+    CompilerFolder();
+    const std::filesystem::path& Path() const { return dir_.Path(); }
+    void WriteVoice(const std::string& name, const Bytes& bytes) const;
+    void WriteSource(const std::string& name, const std::string& text) const;
+
+    CompileResult Compile(const SongTarget& target, const std::string& text) const;
+    CompileResult Compile(const SongTarget& target, const SourceSpec& spec) const;
+
+private:
+    TempDir dir_;
+};
+
+Bytes PlainVoice();
+
+// The bytes of the header-only song with the given writes applied on top, as positioned writes
+// to a file would leave them.
+Bytes WithWrites(Bytes base, const std::map<std::size_t, std::uint8_t>& writes);
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a built program (opmcomp, opn2comp) in `folder` with the argument text appended to the
+// command line as a shell would split it.
+ProgramRun RunProgram(const std::string& program, const std::string& arguments,
+                      const std::filesystem::path& folder);
+
+// Names in the folder, sorted.
+std::vector<std::string> FolderListing(const std::filesystem::path& folder);
+
+}  // namespace qzr::test
