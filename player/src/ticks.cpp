@@ -26,16 +26,16 @@ void PlayRow(PlayerState& p, ChipPort& port, int rowSize) {
     WriteKeyStates(p, port);
 }
 
+// The next position is stored once, already wrapped at rowCount, so GetSongPosition never
+// sees a row outside the song.
 void AdvanceAfterRow(PlayerState& p) {
     p.tickCount = 0;
-    p.position.store(static_cast<std::uint16_t>(p.position.load() + 1));
-}
-
-void WrapAtRowCount(PlayerState& p) {
-    if (p.position.load() == p.rowCount) {
-        p.position.store(0);
+    auto next = static_cast<std::uint16_t>(p.position.load() + 1);
+    if (next == p.rowCount) {
+        next = 0;
         p.readOffset = 0;
     }
+    p.position.store(next);
 }
 
 // A row every `speed` ticks. With speed 0 the count passes 0 before it is compared, so no row
@@ -46,7 +46,6 @@ void StepOPM(PlayerState& p, ChipPort& port) {
         PlayRow(p, port, kOPMTarget.RowSize());
         AdvanceAfterRow(p);
     }
-    WrapAtRowCount(p);
 }
 
 // A row every 3 x `speed` ticks. The group count is compared on every tick, so speed 0 plays a
@@ -60,7 +59,6 @@ void StepOPN2(PlayerState& p, ChipPort& port) {
         PlayRow(p, port, kOPN2Target.RowSize());
         AdvanceAfterRow(p);
     }
-    WrapAtRowCount(p);
 }
 
 // The gate's tick side: announce the tick, then test `playing` (see PlayerState).
