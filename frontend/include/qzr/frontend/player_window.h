@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "qzr/frontend/player_api.h"
+#include "qzr/frontend/refresh_timer.h"
+#include "qzr/frontend/song_path.h"
+
+class QCloseEvent;
+class QLabel;
+
+namespace qzr::frontend {
+
+// Asks the user for a song file; the empty text when the user cancels.
+using PathChooser = std::function<QString()>;
+// Tells the user, over the window, why nothing was played; returns once the user has read it.
+using MessageSink = std::function<void(QWidget* window, const QString& text)>;
+
+// Everything the window reaches outside itself, so that each part can be replaced in tests.
+struct PlayerWindowSeams {
+    PlayerApi player;
+    PathChooser choosePath;
+    MessageSink showMessage;
+    std::unique_ptr<RefreshTimer> refreshTimer;
+};
+
+// The player library by name, the song file dialog, warning boxes and a timer of ~10 Hz.
+PlayerWindowSeams MakeDefaultSeams();
+
+enum class SongKind { OPM, OPN2 };
+
+// The player window: buttons that play an OPM or an OPN2 song file and stop playback, and a
+// status line. It holds no playback logic: it starts the player once it is shown, forwards each
+// button to the player and releases the player exactly once when it closes. GUI thread only.
+class PlayerWindow final : public QWidget {
+public:
+    // The identifiers the buttons carry in their "controlId" property.
+    static constexpr int kPlayOPMId = 100;
+    static constexpr int kPlayOPN2Id = 200;
+    static constexpr int kStopId = 300;
+
+    explicit PlayerWindow(PlayerWindowSeams seams, QWidget* parent = nullptr);
+
+    // Centres and shows the window, starts the player (44,100 Hz, 200 ms output latency), then
+    // builds the controls, in that order. Does nothing after the first call.
+    void ShowAndStart();
+
+    // What pressing the button with this identifier does; other identifiers do nothing.
+    void OnCommand(int controlId);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void PlayChosenSong(SongKind kind);
+    void StopSong();
+    void RefreshStatus();
+
+    PlayerWindowSeams seams_;
+    // The player reads the path from here only during the play call.
+    std::array<char, kPathBufferSize> pathBuffer_{};
+    QLabel* status_ = nullptr;
+    QString playingName_;
+    bool started_ = false;
+    bool released_ = false;
+};
+
+// Builds the window with these seams, shows it and runs the event loop until the window is
+// closed; returns the program's exit status. Needs a QApplication.
+int RunPlayerWindow(PlayerWindowSeams seams);
+
+}  // namespace qzr::frontend

@@ -1,0 +1,208 @@
+#include "qzr/frontend/player_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPushButton>
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "qzr/frontend/centring.h"
+#include "qzr/frontend/player_icon.h"
+#include "qzr/frontend/song_dialog.h"
+
+namespace qzr::frontend {
+namespace {
+
+constexpr int kSampleRate = 44100;
+constexpr int kOutputLatencyMs = 200;
+
+// Sizes and positions are kept in layout units of two pixels, the unit the controls were
+// designed in.
+constexpr int kLayoutUnit = 2;
+
+struct ControlPlace {
+    int x;
+    int y;
+    int width;
+    int height;
+
+    constexpr QRect InPixels() const {
+        return {x * kLayoutUnit, y * kLayoutUnit, width * kLayoutUnit, height * kLayoutUnit};
+    }
+};
+
+struct ButtonSpec {
+    const char* text;
+    int controlId;
+    ControlPlace place;
+    const char* description;
+};
+
+// Creation order is also the Tab order.
+constexpr std::array<ButtonSpec, 3> kButtons{{
+    {"Play Song(OPM)",
+     PlayerWindow::kPlayOPMId,
+     {20, 20, 50, 20},
+     "Choose a song file and play it on the YM2151 (OPM)"},
+    {"Play Song(OPN2)",
+     PlayerWindow::kPlayOPN2Id,
+     {20, 50, 50, 20},
+     "Choose a song file written for the YM2612 (OPN2) and play it"},
+    {"Stop", PlayerWindow::kStopId, {80, 20, 50, 20}, "Stop the song that is playing"},
+}};
+
+constexpr ControlPlace kStatusPlace{20, 74, 110, 10};
+// The client area; the window manager adds its frame around it.
+constexpr ControlPlace kClientArea{0, 0, 140, 88};
+
+const QColor kBackground(0xE4, 0xE4, 0xE4);
+constexpr char kCaption[] = "QZRPlayer";
+
+}  // namespace
+
+PlayerWindowSeams MakeDefaultSeams() {
+    return PlayerWindowSeams{
+        .player = BindPlayerByName(),
+        .choosePath = &ChooseSongFile,
+        .showMessage =
+            [](QWidget* window, const QString& text) {
+                QMessageBox::warning(window, QString::fromLatin1(kCaption), text);
+            },
+        .refreshTimer = MakeRefreshTimer(),
+    };
+}
+
+PlayerWindow::PlayerWindow(PlayerWindowSeams seams, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      seams_(std::move(seams)) {
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setWindowIcon(MakePlayerIcon());
+    setAccessibleName(QString::fromLatin1(kCaption));
+    setAccessibleDescription(QStringLiteral("Plays QZR song files on the emulated FM chip"));
+    setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+    setFixedSize(kClientArea.InPixels().size());
+
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, kBackground);
+    setPalette(grey);
+    setAutoFillBackground(true);
+}
+
+void PlayerWindow::ShowAndStart() {
+    if (started_) return;
+    started_ = true;
+    CentreInAvailableArea(*this);
+    show();
+    // Where the platform knows the frame only once the window is shown, centre the whole of it.
+    CentreInAvailableArea(*this);
+    // The player starts while the window is on screen but before any button can be pressed.
+    seams_.player.initOPM(kSampleRate, kOutputLatencyMs);
+    CreateControls();
+}
+
+void PlayerWindow::CreateControls() {
+    for (const ButtonSpec& spec : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(spec.text), this);
+        button->setProperty("controlId", spec.controlId);
+        button->setGeometry(spec.place.InPixels());
+        button->setAccessibleName(QString::fromLatin1(spec.text));
+        button->setAccessibleDescription(QString::fromLatin1(spec.description));
+        // Enter presses the focused button as Space does, as in a dialog.
+        button->setAutoDefault(true);
+        connect(button, &QPushButton::clicked, this,
+                [this, id = spec.controlId] { OnCommand(id); });
+        button->show();
+    }
+
+    status_ = new QLabel(QStringLiteral("Ready"), this);
+    status_->setGeometry(kStatusPlace.InPixels());
+    status_->setAccessibleName(QStringLiteral("Player status"));
+    status_->setAccessibleDescription(
+        QStringLiteral("Ready, the song playing and its row, or stopped"));
+    status_->show();
+
+    if (auto* first = findChild<QPushButton*>()) first->setFocus(Qt::OtherFocusReason);
+}
+
+void PlayerWindow::OnCommand(int controlId) {
+    switch (controlId) {
+        case kPlayOPMId:
+            PlayChosenSong(SongKind::OPM);
+            break;
+        case kPlayOPN2Id:
+            PlayChosenSong(SongKind::OPN2);
+            break;
+        case kStopId:
+            StopSong();
+            break;
+        default:
+            break;
+    }
+}
+
+void PlayerWindow::PlayChosenSong(SongKind kind) {
+    const QString chosen = seams_.choosePath();
+    if (chosen.isEmpty()) return;
+    if (const auto refusal = RefusalFor(chosen)) {
+        seams_.showMessage(this, *refusal);
+        return;
+    }
+
+    const QByteArray encoded = EncodedPath(chosen);
+    pathBuffer_.fill('\0');
+    std::copy(encoded.cbegin(), encoded.cend(), pathBuffer_.begin());
+    // A play button starts the new song at once; the player needs no StopSong in between.
+    if (kind == SongKind::OPM) {
+        seams_.player.playSong(pathBuffer_.data());
+    } else {
+        seams_.player.playSong2(pathBuffer_.data());
+    }
+
+    playingName_ = QFileInfo(chosen).fileName();
+    RefreshStatus();
+    seams_.refreshTimer->Start([this] { RefreshStatus(); });
+}
+
+void PlayerWindow::StopSong() {
+    seams_.player.stopSong();
+    seams_.refreshTimer->Stop();
+    playingName_.clear();
+    if (status_ != nullptr) status_->setText(QStringLiteral("Stopped"));
+}
+
+void PlayerWindow::RefreshStatus() {
+    if (playingName_.isEmpty() || status_ == nullptr) return;
+    const QString row = QStringLiteral(", row %1").arg(seams_.player.getSongPosition());
+    const QString playing = QStringLiteral("Playing ");
+    // A long file name gives way in the middle, so the row number always stays in sight.
+    const QFontMetrics metrics = status_->fontMetrics();
+    const int room = status_->width() - metrics.horizontalAdvance(playing + row);
+    status_->setText(playing + metrics.elidedText(playingName_, Qt::ElideMiddle, room) + row);
+}
+
+void PlayerWindow::closeEvent(QCloseEvent* event) {
+    // Ending playback is the player's job on release; closing never calls StopSong.
+    if (!released_) {
+        released_ = true;
+        seams_.refreshTimer->Stop();
+        seams_.player.releaseOPM();
+    }
+    event->accept();
+}
+
+int RunPlayerWindow(PlayerWindowSeams seams) {
+    PlayerWindow window(std::move(seams));
+    window.ShowAndStart();
+    return QApplication::exec();
+}
+
+}  // namespace qzr::frontend
