@@ -16,6 +16,7 @@
 #include "qzr/frontend/centring.h"
 #include "qzr/frontend/player_icon.h"
 #include "qzr/frontend/song_dialog.h"
+#include "wrapping_button.h"
 
 namespace qzr::frontend {
 namespace {
@@ -111,7 +112,7 @@ void PlayerWindow::ShowAndStart() {
 
 void PlayerWindow::CreateControls() {
     for (const ButtonSpec& spec : kButtons) {
-        auto* button = new QPushButton(QString::fromLatin1(spec.text), this);
+        auto* button = new WrappingButton(QString::fromLatin1(spec.text), this);
         button->setProperty("controlId", spec.controlId);
         button->setGeometry(spec.place.InPixels());
         button->setAccessibleName(QString::fromLatin1(spec.text));
