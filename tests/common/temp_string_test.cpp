@@ -37,11 +37,5 @@ TEST(TempStringRing, TextSurvivesUntilItsSlotComesRoundAgain) {
     EXPECT_EQ(ring->Index(), 0);  // the next request reuses (and frees) the kept text's slot
 }
 
-TEST(TempString, HandsOutDistinctBuffers) {
-    char* a = TempString(3);
-    char* b = TempString(3);
-    EXPECT_NE(a, b);
-}
-
 }  // namespace
 }  // namespace qzr
