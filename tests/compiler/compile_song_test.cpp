@@ -283,6 +283,11 @@ TEST(CompileSource, LineEndsAndTheEndOfInputByte) {
     ExpectSameBytes(folder.Compile(kOPMTarget, SourceText(kOPMTarget, lf) + "c\x1A\nd\n").song,
                     folder.Compile(kOPMTarget, SourceText(kOPMTarget, lf) + "c").song);
 
+    // A zero byte ends a line's text, as it ends any text.
+    ExpectSameBytes(
+        folder.Compile(kOPMTarget, SourceText(kOPMTarget, lf) + std::string("c\0x\n", 4)).song,
+        folder.Compile(kOPMTarget, SourceText(kOPMTarget, lf) + "c").song);
+
     // A carriage return that is not directly before a line feed stays part of the line.
     const Bytes header = folder.Compile(kOPMTarget, SourceSpec{}).song;
     ExpectSameBytes(folder.Compile(kOPMTarget, SourceSpec{.body = {"c\r\r", "\rc", "c\rc"}}).song,
