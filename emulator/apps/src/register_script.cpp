@@ -1,0 +1,126 @@
+#include "qzr/ymrender/register_script.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+namespace qzr::ymrender {
+namespace {
+
+// A number in decimal or, with 0x, hexadecimal; nothing else on the token.
+std::optional<std::uint64_t> ParseNumber(std::string_view token) {
+    int base = 10;
+    if (token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) {
+        token.remove_prefix(2);
+        base = 16;
+    }
+    if (token.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value, base);
+    if (ec != std::errc{} || end != token.data() + token.size()) return std::nullopt;
+    return value;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > start) fields.push_back(line.substr(start, i - start));
+    }
+    return fields;
+}
+
+std::string Quote(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+}  // namespace
+
+ParsedScript ParseRegisterScript(std::string_view text) {
+    ParsedScript result;
+    if (const auto eof = text.find('\x1A'); eof != std::string_view::npos)
+        text = text.substr(0, eof);
+    std::size_t lineNumber = 0;
+    std::uint64_t lastSample = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const std::size_t newline = text.find('\n');
+        std::string_view line = text.substr(0, newline);
+        text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (const auto hash = line.find('#'); hash != std::string_view::npos)
+            line = line.substr(0, hash);
+
+        const auto fields = SplitFields(line);
+        if (fields.empty()) continue;
+        auto fail = [&](std::string message) {
+            result.error = ScriptError{lineNumber, std::move(message)};
+            return result;
+        };
+        if (fields.size() != 3) {
+            return fail("expected SAMPLE REGISTER VALUE, found " + std::to_string(fields.size()) +
+                        (fields.size() == 1 ? " field" : " fields"));
+        }
+        const auto sample = ParseNumber(fields[0]);
+        const auto reg = ParseNumber(fields[1]);
+        const auto value = ParseNumber(fields[2]);
+        if (!sample) return fail("sample " + Quote(fields[0]) + " is not a number");
+        if (*sample > std::numeric_limits<std::uint32_t>::max()) {
+            return fail("sample " + Quote(fields[0]) + " is too large");
+        }
+        if (!reg || *reg > 0xFF)
+            return fail("register " + Quote(fields[1]) + " is not a number 0 to 255");
+        if (!value || *value > 0xFF)
+            return fail("value " + Quote(fields[2]) + " is not a number 0 to 255");
+        if (*sample < lastSample) {
+            return fail("sample " + std::to_string(*sample) + " comes after sample " +
+                        std::to_string(lastSample) + "; lines must be in order of sample");
+        }
+        lastSample = *sample;
+        result.writes.push_back(ScriptWrite{*sample, static_cast<std::uint8_t>(*reg),
+                                            static_cast<std::uint8_t>(*value)});
+    }
+    return result;
+}
+
+std::vector<ScriptWrite> ScheduleWrites(std::span<const ScriptWrite> writes) {
+    std::vector<ScriptWrite> scheduled;
+    scheduled.reserve(writes.size());
+    std::uint64_t nextFree = 0;
+    for (const ScriptWrite& w : writes) {
+        const std::uint64_t at = std::max(w.sample, nextFree);
+        scheduled.push_back(ScriptWrite{at, w.reg, w.value});
+        nextFree = at + 1;
+    }
+    return scheduled;
+}
+
+std::uint64_t DefaultSampleCount(std::span<const ScriptWrite> scheduled) {
+    return (scheduled.empty() ? 0 : scheduled.back().sample) + 55'930;
+}
+
+std::vector<emulator::StereoSample> RenderScript(std::span<const ScriptWrite> scheduled,
+                                                 std::uint64_t samples) {
+    emulator::YM2151 chip;
+    std::vector<emulator::StereoSample> frames(samples);
+    std::size_t next = 0;
+    std::uint64_t n = 0;
+    while (n < samples) {
+        if (next < scheduled.size() && scheduled[next].sample == n) {
+            chip.Write(scheduled[next].reg, scheduled[next].value);
+            ++next;
+            frames[n] = chip.Generate();
+            ++n;
+            continue;
+        }
+        // Run to the next write in one call.
+        const std::uint64_t until =
+            next < scheduled.size() ? std::min(samples, scheduled[next].sample) : samples;
+        chip.Generate(std::span(frames).subspan(n, until - n));
+        n = until;
+    }
+    return frames;
+}
+
+}  // namespace qzr::ymrender
