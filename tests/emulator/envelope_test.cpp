@@ -1,3 +1,5 @@
+#include "envelope.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -186,3 +188,20 @@ TEST(Envelope, ResetSilencesAtOnce) {
 
 }  // namespace
 }  // namespace qzr::emulator
+
+namespace qzr::emulator::detail {
+namespace {
+
+TEST(EnvelopeSteps, PrebuiltTablesCoverEveryTickCount) {
+    for (std::uint32_t k = 0; k < 65536; ++k) {
+        const auto tick = static_cast<std::uint16_t>(k);
+        ASSERT_EQ(StepTableFor(tick), BuildStepTable(tick)) << k;
+    }
+    // Rates 60..63 always step by 8; a slow rate steps on one tick in 2^(11 - R/4).
+    EXPECT_EQ(BuildStepTable(5)[60], 8);
+    EXPECT_EQ(BuildStepTable(1024)[4], 1);
+    EXPECT_EQ(BuildStepTable(512)[4], 0);
+}
+
+}  // namespace
+}  // namespace qzr::emulator::detail

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 #include "qzr/emulator/ym2151.h"
@@ -29,7 +30,49 @@ struct EnvelopeSlot {
 // earlier ticks). 0 means no step. The chip spreads the steps of the slow rates over the
 // trailing-zero pattern of k, so their average is (4 + R mod 4) * 2^(R/4 - 14) per tick.
 using StepTable = std::array<std::uint8_t, 64>;
-StepTable BuildStepTable(std::uint16_t k);
+
+constexpr StepTable BuildStepTable(std::uint16_t k) {
+    StepTable steps{};
+    const int p = k == 0 ? -1 : std::countr_zero(k);
+    for (int rate = 2; rate < 64; ++rate) {
+        const int q = rate >> 2;
+        const int f = rate & 3;
+        int size = 0;
+        if (rate < 48) {
+            if (p >= 0 &&
+                (p == 11 - q || (p == 12 - q && f >= 2) || (p == 13 - q && (f & 1) != 0))) {
+                size = 1;
+            }
+        } else {
+            size = 1 << (q - 12);
+            const bool doubled =
+                (f == 1 && (k & 3) == 1) || (f == 2 && (k & 1) == 1) || (f == 3 && (k & 3) != 2);
+            if (doubled && size < 8) size *= 2;
+        }
+        steps[static_cast<std::size_t>(rate)] = static_cast<std::uint8_t>(size);
+    }
+    return steps;
+}
+
+// The table depends on k only through its trailing zeros, and for odd k on bit 1, so every
+// table the chip can use is built at compile time: entries 0..15 for k = 2^i, 16 for k = 0 and
+// 17 for k = 3 stand for all k alike.
+constexpr std::array<StepTable, 18> BuildAllStepTables() {
+    std::array<StepTable, 18> tables{};
+    for (int i = 0; i < 16; ++i) {
+        tables[static_cast<std::size_t>(i)] = BuildStepTable(static_cast<std::uint16_t>(1u << i));
+    }
+    tables[16] = BuildStepTable(0);
+    tables[17] = BuildStepTable(3);
+    return tables;
+}
+inline constexpr std::array<StepTable, 18> kStepTables = BuildAllStepTables();
+
+constexpr const StepTable& StepTableFor(std::uint16_t k) {
+    if (k == 0) return kStepTables[16];
+    if ((k & 3) == 3) return kStepTables[17];
+    return kStepTables[static_cast<std::size_t>(std::countr_zero(k))];
+}
 
 // Effective rate 0..63 for register rate r (5 bits; 0 = never steps) and key code kc5.
 constexpr std::uint8_t EffectiveRate(std::uint8_t r, std::uint8_t ks, std::uint8_t keyCode5) {
@@ -49,6 +92,13 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     // The sustain level is D1L * 32 (D1L 15 means 992); the test is equality on the top bits.
     const int sustainBlock = 2 * (regs.d1l == 15 ? 31 : regs.d1l);
     const bool reach = (level >> 4) == sustainBlock;
+
+    // Outside tick samples and away from the level's landmarks nothing changes; most samples
+    // end here.
+    if (!keyOnEdge && steps == nullptr && level != 0 && !off && !reach &&
+        (keyOn || phase == EnvelopePhase::Release)) {
+        return;
+    }
 
     if (keyOnEdge) {
         // No step is made in the sample of the edge; only the two fastest rates jump to 0.

@@ -45,9 +45,11 @@ struct SlotState {
     EnvelopeSlot envelope{};
     bool keyLatched = false;
     std::uint8_t keyCode5 = 0;
-    // The pitch inputs the increment was last formed from; they change rarely, so the
-    // increment is formed again only when they do.
-    std::uint64_t pitchInputs = ~std::uint64_t{0};
+    // The increment is formed again only when a pitch register was written or the PM value
+    // the slot sees has changed.
+    bool pitchDirty = true;
+    bool pmSeen = false;
+    std::uint8_t pmValueSeen = 0;
 };
 
 struct HeldWrite {
@@ -89,6 +91,7 @@ struct YM2151::State {
     Lfo lfo;
     Timers timers;
     std::uint16_t envelopeTicks = 0;
+    std::uint8_t tickPhase = 0;  // sample index mod 3, plus one
     std::uint32_t noiseBitsBefore = 0;
 
     // Operator outputs: the current sample's, and the previous one's for the modulators that
@@ -172,6 +175,10 @@ void YM2151::State::ApplyGlobal(std::uint8_t reg, std::uint8_t value) {
 
 void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
     ChannelRegs& ch = channels[reg & 7];
+    if ((reg & 0x38) != kRegRoutingBase) {
+        for (int group = 0; group < 4; ++group)
+            slots[(reg & 7u) + 8u * static_cast<unsigned>(group)].pitchDirty = true;
+    }
     switch (reg & 0x38) {
         case kRegRoutingBase:
             ch.rl = Bits(value, 6, 2);
@@ -193,6 +200,7 @@ void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
 
 void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
     SlotRegs& s = slotRegs[reg & 31];
+    slots[reg & 31].pitchDirty = true;
     switch (reg & 0xE0) {
         case kRegDetuneMulBase:
             s.dt1 = Bits(value, 4, 3);
@@ -246,17 +254,14 @@ void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::ui
     const SlotRegs& regs = slotRegs[si];
     SlotState& slot = slots[si];
 
+    // The increment changes only with its registers or with the PM value the slot sees.
     const bool pm = pmEnabled && ch.pms != 0;
-    const std::uint64_t pitchInputs =
-        static_cast<std::uint64_t>(ch.kc) | static_cast<std::uint64_t>(ch.kf) << 7 |
-        static_cast<std::uint64_t>(pm ? ch.pms : 0) << 13 |
-        static_cast<std::uint64_t>(pm ? pmValue : 0) << 16 |
-        static_cast<std::uint64_t>(regs.dt2) << 24 | static_cast<std::uint64_t>(regs.dt1) << 26 |
-        static_cast<std::uint64_t>(regs.mul) << 29;
-    if (pitchInputs != slot.pitchInputs) {
+    if (slot.pitchDirty || pm != slot.pmSeen || (pm && pmValue != slot.pmValueSeen)) {
         const Pitch pitch = ComputePitch(
             PitchInputs{ch.kc, ch.kf, ch.pms, pm, pmValue, regs.dt2, regs.dt1, regs.mul});
-        slot.pitchInputs = pitchInputs;
+        slot.pitchDirty = false;
+        slot.pmSeen = pm;
+        slot.pmValueSeen = pmValue;
         slot.increment = pitch.increment;
         slot.keyCode5 = pitch.keyCode5;
     }
@@ -371,11 +376,11 @@ void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::ui
                   noiseBitsBefore, noiseBits);
     noiseBitsBefore = noiseBits;
 
-    StepTable stepTable;
     const StepTable* steps = nullptr;
-    if (n % 3 == 2) {
-        stepTable = BuildStepTable(envelopeTicks);
-        steps = &stepTable;
+    // Envelope ticks come in samples 2, 5, 8, ...
+    if (++tickPhase == 3) {
+        tickPhase = 0;
+        steps = &StepTableFor(envelopeTicks);
         ++envelopeTicks;
     }
 
