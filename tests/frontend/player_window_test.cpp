@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -181,14 +182,16 @@ TEST_F(PlayerWindowTest, UnreadableChoiceIsReportedAndNotPlayed) {
     EXPECT_EQ(StatusText(), "Ready");
 }
 
-// Closes every player window as soon as the event loop runs, twice over, as an impatient user or
-// a session manager might.
-void CloseTwiceOnceRunning() {
-    QTimer::singleShot(0, [] {
+// Once RunPlayerWindow's event loop runs: presses the given buttons, then asks the window to
+// close twice.
+void PressThenCloseTwice(std::vector<int> controlIds) {
+    QTimer::singleShot(0, [controlIds = std::move(controlIds)] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* window = dynamic_cast<PlayerWindow*>(widget)) {
+                for (const int id : controlIds) window->OnCommand(id);
                 window->close();
-                window->close();
+                QCloseEvent again;  // a late second request, as from a session manager
+                QCoreApplication::sendEvent(window, &again);
             }
         }
     });
@@ -198,14 +201,7 @@ TEST_F(PlayerWindowTest, ClosingReleasesThePlayerOnceAndExitsWithZero) {
     const qzr::test::TempDir dir;
     const std::string song = MakeSong(dir, "last.qzr");
     log_.answers.push_back(QString::fromStdString(song));
-    QTimer::singleShot(0, [] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* window = dynamic_cast<PlayerWindow*>(widget)) {
-                window->OnCommand(PlayerWindow::kPlayOPMId);
-            }
-        }
-    });
-    CloseTwiceOnceRunning();
+    PressThenCloseTwice({kOPM});
 
     EXPECT_EQ(RunPlayerWindow(MakeTestSeams(log_)), 0);
     // Release alone ends playback: no StopSong on the way out.
@@ -214,17 +210,8 @@ TEST_F(PlayerWindowTest, ClosingReleasesThePlayerOnceAndExitsWithZero) {
 
 TEST_F(PlayerWindowTest, WithoutThePlayerLibraryTheWindowStillWorks) {
     const qzr::test::TempDir dir;
-    const std::string song = MakeSong(dir, "silent.qzr");
-    log_.answers.push_back(QString::fromStdString(song));
-    QTimer::singleShot(0, [] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* window = dynamic_cast<PlayerWindow*>(widget)) {
-                window->OnCommand(PlayerWindow::kPlayOPMId);
-                window->OnCommand(PlayerWindow::kStopId);
-            }
-        }
-    });
-    CloseTwiceOnceRunning();
+    log_.answers.push_back(QString::fromStdString(MakeSong(dir, "silent.qzr")));
+    PressThenCloseTwice({kOPM, kStop});
 
     EXPECT_EQ(RunPlayerWindow(MakeTestSeams(log_, BindPlayerByName("qzrplay_absent.dll"))), 0);
     EXPECT_EQ(log_.dialogsShown, 1);

@@ -115,10 +115,12 @@ TEST_F(PlayerWindowTest, SpaceAndEnterPressTheFocusedButton) {
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
 
-    QTest::keyClick(Button(100), Qt::Key_Space);   // dialog, cancelled
-    QTest::keyClick(Button(200), Qt::Key_Return);  // dialog, cancelled
-    QTest::keyClick(Button(300), Qt::Key_Enter);   // the keypad's Enter
-    QTest::keyClick(Button(300), Qt::Key_Space);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // 100: dialog, cancelled
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // 200: dialog, cancelled
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);  // 300, the keypad's Enter
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // 300 again
 
     EXPECT_EQ(log_.dialogsShown, 2);
     EXPECT_EQ(RecordedCalls(),
