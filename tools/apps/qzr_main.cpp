@@ -1,0 +1,137 @@
+// qzr: the command line around the compiler, player and emulator. This file only parses the
+// command line; the subcommands live in qzr::tools.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "qzr/tools/channel_list.h"
+#include "qzr/tools/info.h"
+#include "qzr/tools/render.h"
+#include "qzr/tools/song_loading.h"
+#include "qzr/tools/song_view.h"
+
+namespace {
+
+using qzr::tools::Chip;
+
+constexpr int kUsageError = 2;
+
+// --chip as given, else what the file name says; nullopt after a message.
+std::optional<Chip> ResolveChip(const std::string& chipOption, const std::string& path) {
+    if (!chipOption.empty()) return qzr::tools::ParseChip(chipOption);
+    if (const auto chip = qzr::tools::ChipFromFileName(path)) return chip;
+    std::fprintf(stderr,
+                 "qzr: %s: the name does not say the chip (.opm. or .opn2.); give --chip opm or "
+                 "--chip opn2\n",
+                 path.c_str());
+    return std::nullopt;
+}
+
+CLI::Option* AddChipOption(CLI::App& command, std::string& chip) {
+    return command
+        .add_option("--chip", chip, "opm or opn2 (default: from .opm. / .opn2. in the name)")
+        ->check(CLI::IsMember({"opm", "opn2"}));
+}
+
+struct RenderArgs {
+    std::string song, chip, output, mute, solo;
+    int loops = 1;
+    std::optional<double> seconds;
+    double fade = 0;
+    int rate = qzr::tools::kDefaultSampleRate;
+};
+
+int RunRenderCommand(const RenderArgs& args) {
+    const auto chip = ResolveChip(args.chip, args.song);
+    if (!chip) return kUsageError;
+    const int channels = qzr::tools::TargetFor(*chip).channelCount;
+    qzr::tools::RenderOptions options;
+    options.song = args.song;
+    options.chip = *chip;
+    options.output = args.output;
+    options.loops = args.loops;
+    options.seconds = args.seconds;
+    options.fadeSeconds = args.fade;
+    options.sampleRate = args.rate;
+    if (!args.mute.empty() || !args.solo.empty()) {
+        const std::string& list = args.solo.empty() ? args.mute : args.solo;
+        const auto mask = qzr::tools::ParseChannelList(list, channels);
+        if (!mask || (!args.mute.empty() && !args.solo.empty())) {
+            std::fprintf(stderr,
+                         "qzr: --mute and --solo take channel numbers 1 to %d separated by "
+                         "commas, and only one of them\n",
+                         channels);
+            return kUsageError;
+        }
+        options.mutedChannels = args.solo.empty() ? *mask : static_cast<std::uint8_t>(~*mask);
+    }
+    options.progressBar = isatty(fileno(stderr)) != 0;
+    return qzr::tools::RunRender(options, stdout, stderr);
+}
+
+struct InfoArgs {
+    std::string song, chip, rows;
+};
+
+int RunInfoCommand(const InfoArgs& args) {
+    const auto chip = ResolveChip(args.chip, args.song);
+    if (!chip) return kUsageError;
+    qzr::tools::RowRange range;
+    if (!args.rows.empty()) {
+        const auto parsed = qzr::tools::ParseRowRange(args.rows);
+        if (!parsed) {
+            std::fprintf(stderr,
+                         "qzr: --rows takes A:B (rows from 0; either end may be left out)\n");
+            return kUsageError;
+        }
+        range = *parsed;
+    }
+    const auto song = qzr::tools::LoadSongView(args.song, *chip, stderr);
+    if (!song) return kUsageError;
+    std::fputs(qzr::tools::DescribeSong(*song, args.song, range).c_str(), stdout);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"qzr: render, play, inspect, check and compare songs"};
+    app.require_subcommand(0, 1);
+
+    RenderArgs render;
+    CLI::App* renderCommand = app.add_subcommand("render", "render a song to WAV or FLAC");
+    renderCommand->add_option("song", render.song, "song file (.qzr)")->required();
+    AddChipOption(*renderCommand, render.chip);
+    renderCommand->add_option("-o,--output", render.output,
+                              "OUT.wav, OUT.flac or - for WAV on standard output");
+    renderCommand->add_option("--loops", render.loops, "passes before the 2 s release tail")
+        ->check(CLI::Range(1, 1000));
+    renderCommand->add_option("--seconds", render.seconds, "at most this long")
+        ->check(CLI::PositiveNumber);
+    renderCommand->add_option("--fade", render.fade, "fade out over the last seconds")
+        ->check(CLI::NonNegativeNumber);
+    renderCommand->add_option("--rate", render.rate, "sample rate in Hz")
+        ->check(CLI::Range(8'000, 192'000));
+    renderCommand->add_option("--mute", render.mute, "channels to silence, e.g. 1,3");
+    renderCommand->add_option("--solo", render.solo, "the only channels to hear, e.g. 2");
+
+    InfoArgs info;
+    CLI::App* infoCommand = app.add_subcommand("info", "header, voices, timing and rows of a song");
+    infoCommand->add_option("song", info.song, "song file (.qzr)")->required();
+    AddChipOption(*infoCommand, info.chip);
+    infoCommand->add_option("--rows", info.rows, "rows A:B (from 0, both included)");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : kUsageError;
+    }
+    if (renderCommand->parsed()) return RunRenderCommand(render);
+    if (infoCommand->parsed()) return RunInfoCommand(info);
+    std::fputs(app.help().c_str(), stderr);
+    return kUsageError;
+}

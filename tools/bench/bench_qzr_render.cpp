@@ -1,0 +1,99 @@
+// What `qzr render` costs against the chip core alone: the example songs rendered through the
+// player, the engine and the resampler, and the same span of native samples computed by a bare
+// core with every channel sounding.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "qzr/compiler/compile_song.h"
+#include "qzr/emulator/engine.h"
+#include "qzr/emulator/ym2151.h"
+#include "qzr/tools/render.h"
+#include "qzr/tools/song_view.h"
+
+namespace {
+
+using qzr::tools::Chip;
+
+struct CompiledExample {
+    std::filesystem::path path;
+    qzr::tools::SongView view;
+};
+
+CompiledExample CompileExample(const char* name, Chip chip) {
+    const std::filesystem::path examples = std::filesystem::path(QZR_SOURCE_DIR) / "examples";
+    auto result = qzr::CompileFile(examples / name, qzr::tools::TargetFor(chip), examples);
+    const auto path =
+        std::filesystem::temp_directory_path() / (std::string("bench_") + name + ".qzr");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(result.song.data()),
+               static_cast<std::streamsize>(result.song.size()));
+    return {path, qzr::tools::SongView(chip, std::move(result.song))};
+}
+
+void RenderExample(benchmark::State& state, const char* name, Chip chip) {
+    const CompiledExample example = CompileExample(name, chip);
+    qzr::tools::RenderOptions options;
+    options.chip = chip;
+    std::string error;
+    const auto length = qzr::tools::PlanRender(example.view, options, error);
+    for (auto _ : state) {
+        std::int64_t sum = 0;
+        const bool ok = qzr::tools::RenderFrames(
+            example.view, example.path, options, *length,
+            [&sum](std::span<const std::int16_t> frames) {
+                sum += frames.front();
+                return true;
+            },
+            {}, error);
+        benchmark::DoNotOptimize(sum);
+        if (!ok) state.SkipWithError(error.c_str());
+    }
+    state.counters["song_seconds"] =
+        static_cast<double>(length->frames) / qzr::tools::kDefaultSampleRate;
+    std::filesystem::remove(example.path);
+}
+
+// The bare core over the same span, every channel keyed on with a full-level voice.
+void CoreAlone(benchmark::State& state) {
+    const CompiledExample example = CompileExample("harbour_lights.opm.mml", Chip::OPM);
+    qzr::tools::RenderOptions options;
+    std::string error;
+    const auto length = qzr::tools::PlanRender(example.view, options, error);
+    const auto nativeSamples = static_cast<std::size_t>(
+        std::ceil(static_cast<double>(length->frames) / qzr::tools::kDefaultSampleRate *
+                  qzr::emulator::kNativeRateHz));
+    std::vector<qzr::emulator::StereoSample> out(4096);
+    for (auto _ : state) {
+        qzr::emulator::YM2151 chip;
+        for (int c = 0; c < 8; ++c) {
+            const auto voice = example.view.Voice(c);
+            chip.Write(static_cast<std::uint8_t>(0x20 + c), voice.control);
+            for (int j = 0; j < 24; ++j) {
+                chip.Write(static_cast<std::uint8_t>(0x40 + 8 * j + c),
+                           voice.operatorBytes[static_cast<std::size_t>(j)]);
+            }
+            chip.Write(static_cast<std::uint8_t>(0x28 + c), 0x4A);
+            chip.Write(0x08, static_cast<std::uint8_t>(0x78 | c));
+        }
+        for (std::size_t done = 0; done < nativeSamples; done += out.size()) {
+            chip.Generate(std::span(out.data(), std::min(out.size(), nativeSamples - done)));
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    std::filesystem::remove(example.path);
+}
+
+BENCHMARK_CAPTURE(RenderExample, harbour_lights_opm, "harbour_lights.opm.mml", Chip::OPM)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RenderExample, harbour_lights_opn2, "harbour_lights.opn2.mml", Chip::OPN2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(CoreAlone)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
