@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <utility>
 
 #include "qzr/frontend/centring.h"
@@ -159,6 +160,7 @@ void PlayerWindow::PlayChosenSong(SongKind kind) {
     }
 
     const QByteArray encoded = EncodedPath(chosen);
+    assert(static_cast<std::size_t>(encoded.size()) < pathBuffer_.size());  // refused otherwise
     pathBuffer_.fill('\0');
     std::copy(encoded.cbegin(), encoded.cend(), pathBuffer_.begin());
     // A play button starts the new song at once; the player needs no StopSong in between.
