@@ -81,12 +81,17 @@ TEST(X68SoundPitch, ASineThroughTheEntriesSoundsAt440HzAndResetSilencesItAtOnce)
     const double frequency = SteadyFrequency(Pull(kRate), 0);
     EXPECT_LT(std::abs(test::Cents(frequency, 440.0)), 1.0) << frequency << " Hz";
 
-    // The chip is silent from the next native sample; only the resampler's short tail remains.
+    // The chip is silent from its next native sample. The resampler has read a few
+    // milliseconds ahead of the sound it gave out, so that much is still to come.
     gTicks = 0;
     EXPECT_EQ(Call("X68Sound_BetwInt", &CountTick), 0);
     EXPECT_EQ(Call("X68Sound_Reset"), 0);
     const auto after = test::Channel(Pull(kRate / 10), 0);
-    EXPECT_EQ(test::Peak(std::span<const double>(after.begin() + 100, after.end())), 0.0);
+    std::size_t lastSounding = 0;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (after[i] != 0.0) lastSounding = i;
+    }
+    EXPECT_LT(lastSounding, static_cast<std::size_t>(kRate / 50)) << "frames after the reset";
     EXPECT_NEAR(gTicks.load(), 20, 1);  // the reset kept the tick procedure
     EXPECT_EQ(Call("X68Sound_Free"), 0);
 }
