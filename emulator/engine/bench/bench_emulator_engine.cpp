@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <ctime>
 #include <thread>
 #include <vector>
@@ -80,6 +81,29 @@ void BM_OfflineRenderWithResampling(benchmark::State& state) {
     engine.Stop();
 }
 BENCHMARK(BM_OfflineRenderWithResampling)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// The engine's own share: the same rendering with a chip that costs nothing, so what remains
+// is the queue, the ticks, soxr and the 16-bit conversion.
+class SilentChip final : public qzr::emulator::Chip {
+public:
+    void Reset() override {}
+    void Write(std::uint8_t, std::uint8_t) override {}
+    qzr::emulator::NativeFrame Generate() override { return {}; }
+};
+
+void BM_EngineOverheadWithoutChip(benchmark::State& state) {
+    Engine engine(std::make_unique<SilentChip>());
+    StartSounding(engine, Output::Offline);
+    std::vector<std::int16_t> second(kRate * 2);
+    for (auto _ : state) {
+        engine.Render(second);
+        benchmark::DoNotOptimize(second.data());
+    }
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    engine.Stop();
+}
+BENCHMARK(BM_EngineOverheadWithoutChip)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 double ProcessCpuSeconds() {
     timespec now{};
