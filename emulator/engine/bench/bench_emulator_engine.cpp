@@ -6,8 +6,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <ctime>
+#include <memory>
 #include <thread>
 #include <vector>
 
