@@ -13,12 +13,13 @@ inline constexpr std::uint16_t kLevelSilent = 1023;
 inline constexpr std::uint16_t kLevelOff = 1008;  // from here the level jumps to silent
 
 struct EnvelopeRegs {
-    std::uint8_t ar;   // attack rate 0..31
-    std::uint8_t d1r;  // first decay rate 0..31
-    std::uint8_t d2r;  // second decay (sustain) rate 0..31
-    std::uint8_t rr;   // release rate 0..15
-    std::uint8_t d1l;  // sustain level 0..15
-    std::uint8_t ks;   // key scaling 0..3
+    std::uint8_t ar;            // attack rate 0..31
+    std::uint8_t d1r;           // first decay rate 0..31
+    std::uint8_t d2r;           // second decay (sustain) rate 0..31
+    std::uint8_t rr;            // release rate 0..15
+    std::uint8_t d1l;           // sustain level 0..15
+    std::uint8_t ks;            // key scaling 0..3
+    std::uint8_t sustainBlock;  // level >> 4 at the sustain level: 2 * D1L, 62 for D1L 15
 };
 
 struct EnvelopeSlot {
@@ -90,15 +91,7 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     const bool off = level >= kLevelOff;
     const bool zero = level == 0;
     // The sustain level is D1L * 32 (D1L 15 means 992); the test is equality on the top bits.
-    const int sustainBlock = 2 * (regs.d1l == 15 ? 31 : regs.d1l);
-    const bool reach = (level >> 4) == sustainBlock;
-
-    // Outside tick samples and away from the level's landmarks nothing changes; most samples
-    // end here.
-    if (!keyOnEdge && steps == nullptr && level != 0 && !off && !reach &&
-        (keyOn || phase == EnvelopePhase::Release)) {
-        return;
-    }
+    const bool reach = (level >> 4) == regs.sustainBlock;
 
     if (keyOnEdge) {
         // No step is made in the sample of the edge; only the two fastest rates jump to 0.
@@ -148,6 +141,14 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     } else if (phase == EnvelopePhase::Sustain && off) {
         slot.phase = EnvelopePhase::Release;
     }
+}
+
+// True when, with the key unchanged, a sample without a tick leaves the envelope as it is:
+// away from level 0, the sustain level and the top, with nothing to leave by key-off.
+inline bool EnvelopeSettled(const EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn) {
+    const int level = slot.level;
+    return level != 0 && level < kLevelOff && (level >> 4) != regs.sustainBlock &&
+           (keyOn || slot.phase == EnvelopePhase::Release);
 }
 
 }  // namespace qzr::emulator::detail

@@ -19,6 +19,14 @@ inline std::int32_t OperatorOutput(const RomTables& roms, std::int32_t index, st
     return (x & 512u) != 0 ? -magnitude : magnitude;
 }
 
+// The same evaluation through the rearranged tables, for the sample loop. e must be 0..1023.
+inline std::int32_t FastOperatorOutput(const OperatorTables& t, std::int32_t index,
+                                       std::uint32_t e) {
+    const auto x = static_cast<std::uint32_t>(index);
+    const auto magnitude = static_cast<std::int32_t>(t.magnitude[t.halfWaveLog[x & 511u] + 4u * e]);
+    return (x & 512u) != 0 ? -magnitude : magnitude;
+}
+
 // The value the noise channel puts in place of its last operator: the noise bit chooses the
 // sign; the negative side is one's complement, and saturates to -8 near silence.
 inline std::int32_t NoiseOutput(bool noiseBit, std::uint32_t e) {

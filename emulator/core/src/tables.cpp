@@ -22,7 +22,24 @@ RomTables BuildRoms() {
     return t;
 }
 
+OperatorTables BuildOperatorTables(const RomTables& roms) {
+    OperatorTables t{};
+    for (std::size_t x = 0; x < 512; ++x) t.halfWaveLog[x] = roms.logSine[x < 256 ? x : 511 - x];
+    for (std::size_t a = 0; a < t.magnitude.size(); ++a) {
+        // The chip clamps the attenuation to 12 bits; from 3328 on the result is 0 anyway.
+        const std::size_t clamped = a < 4095 ? a : 4095;
+        t.magnitude[a] =
+            static_cast<std::uint16_t>((4u * roms.exponent[clamped & 255]) >> (clamped >> 8));
+    }
+    return t;
+}
+
 }  // namespace
+
+const OperatorTables& OperatorLookup() {
+    static const OperatorTables tables = BuildOperatorTables(Roms());
+    return tables;
+}
 
 const RomTables& Roms() {
     static const RomTables tables = BuildRoms();

@@ -125,4 +125,13 @@ struct RomTables {
 };
 const RomTables& Roms();
 
+// The same two ROMs rearranged for speed, derived from them with integers only: the log-sine
+// over a half wave (the mirror folded in), and the linear magnitude for every attenuation the
+// operator can form (log-sine + 4 * E, at most 2137 + 4 * 1023).
+struct OperatorTables {
+    std::array<std::uint16_t, 512> halfWaveLog;
+    std::array<std::uint16_t, 2138 + 4 * 1023> magnitude;
+};
+const OperatorTables& OperatorLookup();
+
 }  // namespace qzr::emulator::detail

@@ -34,22 +34,26 @@ struct SlotRegs {
     std::uint8_t dt1 = 0;
     std::uint8_t mul = 0;
     std::uint8_t tl = 0;
+    std::uint16_t tl8 = 0;  // TL in envelope units (0.75 dB = 8 units)
     std::uint8_t amsEnable = 0;
+    std::uint32_t amsMask = 0;  // all ones when AMS-EN is set
     std::uint8_t dt2 = 0;
     EnvelopeRegs envelope{};
 };
+
+constexpr std::uint16_t kPitchDirty = 0xFFFF;
 
 struct SlotState {
     std::uint32_t phase = 0;
     std::uint32_t increment = 0;
     EnvelopeSlot envelope{};
-    bool keyLatched = false;
     std::uint8_t keyCode5 = 0;
-    // The increment is formed again only when a pitch register was written or the PM value
-    // the slot sees has changed.
-    bool pitchDirty = true;
-    bool pmSeen = false;
-    std::uint8_t pmValueSeen = 0;
+    // The increment is formed again only when a pitch register was written or the PM the slot
+    // sees has changed: bit 8 PM on, bits 7-0 the PM value; kPitchDirty after a write.
+    std::uint16_t pmSeen = kPitchDirty;
+    // Set when the envelope will not change in a sample without a tick or a key change; most
+    // samples then skip the envelope entirely.
+    bool envelopeSettled = false;
 };
 
 struct HeldWrite {
@@ -62,12 +66,13 @@ constexpr std::array<std::uint8_t, 8> kCarriers{0x8, 0x8, 0x8, 0x8, 0xC, 0xE, 0x
 
 constexpr int SlotGroup(int slot) { return slot >> 3; }
 
+
 }  // namespace
 
 struct YM2151::State {
-    State() : roms(Roms()) {}
+    State() : operatorTables(OperatorLookup()) {}
 
-    const RomTables& roms;
+    const OperatorTables& operatorTables;
 
     // Register file.
     std::uint8_t test = 0;
@@ -83,7 +88,11 @@ struct YM2151::State {
     LfoWave lfoWave = LfoWave::Saw;
     std::array<ChannelRegs, kChannelCount> channels{};
     std::array<SlotRegs, kSlotCount> slotRegs{};
-    std::uint32_t keyBits = 0;  // per slot, the key register as copied to the operators
+    std::uint32_t keyBits = 0;     // per slot, the key register as copied to the operators
+    std::uint32_t keyLatched = 0;  // per slot, the key state latched in the last sample
+    // Per slot: all ones when the slot is a carrier sent to that side.
+    std::array<std::int32_t, kSlotCount> leftMask{};
+    std::array<std::int32_t, kSlotCount> rightMask{};
 
     // Units.
     std::array<SlotState, kSlotCount> slots{};
@@ -125,10 +134,12 @@ struct YM2151::State {
     void ApplyChannel(std::uint8_t reg, std::uint8_t value);
     void ApplySlot(std::uint8_t reg, std::uint8_t value);
     void ApplyKeyOn(std::uint8_t value);
-    std::int32_t Gate(int slot, std::int32_t value) const;
+    // pm: bit 8 PM on (PMD non-zero as the slot saw it), bits 7-0 the latched value; am: the
+    // latched AM value; keys: the key state each slot latches, changed: which differ from the
+    // last sample.
     template <int Group>
-    void RunSlot(int slot, bool pmEnabled, std::uint8_t pmValue, std::uint8_t am, bool keyPulse,
-                 const StepTable* steps);
+    void RunSlot(int slot, std::uint16_t pm, std::uint8_t am, std::uint32_t keys,
+                 std::uint32_t changed, const StepTable* steps);
 };
 
 void YM2151::State::ApplyGlobal(std::uint8_t reg, std::uint8_t value) {
@@ -177,13 +188,19 @@ void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
     ChannelRegs& ch = channels[reg & 7];
     if ((reg & 0x38) != kRegRoutingBase) {
         for (int group = 0; group < 4; ++group)
-            slots[(reg & 7u) + 8u * static_cast<unsigned>(group)].pitchDirty = true;
+            slots[(reg & 7u) + 8u * static_cast<unsigned>(group)].pmSeen = kPitchDirty;
     }
     switch (reg & 0x38) {
         case kRegRoutingBase:
             ch.rl = Bits(value, 6, 2);
             ch.fb = Bits(value, 3, 3);
             ch.con = Bits(value, 0, 3);
+            for (int group = 0; group < 4; ++group) {
+                const std::size_t slot = (reg & 7u) + 8u * static_cast<unsigned>(group);
+                const bool carrier = ((kCarriers[ch.con] >> group) & 1) != 0;
+                leftMask[slot] = carrier && (ch.rl & 1) ? -1 : 0;
+                rightMask[slot] = carrier && (ch.rl & 2) ? -1 : 0;
+            }
             break;
         case kRegKeyCodeBase:
             ch.kc = Bits(value, 0, 7);
@@ -200,7 +217,7 @@ void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
 
 void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
     SlotRegs& s = slotRegs[reg & 31];
-    slots[reg & 31].pitchDirty = true;
+    slots[reg & 31].pmSeen = kPitchDirty;
     switch (reg & 0xE0) {
         case kRegDetuneMulBase:
             s.dt1 = Bits(value, 4, 3);
@@ -208,6 +225,7 @@ void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
             break;
         case kRegTotalLevelBase:
             s.tl = Bits(value, 0, 7);
+            s.tl8 = static_cast<std::uint16_t>(8 * s.tl);
             break;
         case kRegAttackBase:
             s.envelope.ks = Bits(value, 6, 2);
@@ -215,6 +233,7 @@ void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
             break;
         case kRegDecay1Base:
             s.amsEnable = Bits(value, 7, 1);
+            s.amsMask = s.amsEnable != 0 ? ~0u : 0u;
             s.envelope.d1r = Bits(value, 0, 5);
             break;
         case kRegDecay2Base:
@@ -223,6 +242,9 @@ void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
             break;
         default:
             s.envelope.d1l = Bits(value, 4, 4);
+            s.envelope.sustainBlock =
+                static_cast<std::uint8_t>(2 * (s.envelope.d1l == 15 ? 31 : s.envelope.d1l));
+            slots[reg & 31].envelopeSettled = false;
             s.envelope.rr = Bits(value, 0, 4);
             break;
     }
@@ -239,14 +261,9 @@ void YM2151::State::ApplyKeyOn(std::uint8_t value) {
     }
 }
 
-std::int32_t YM2151::State::Gate(int slot, std::int32_t value) const {
-    const ChannelRegs& ch = channels[static_cast<std::size_t>(slot & 7)];
-    return (kCarriers[ch.con] >> SlotGroup(slot)) & 1 ? value : 0;
-}
-
 template <int Group>
-void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::uint8_t am,
-                            bool keyPulse, const StepTable* steps) {
+void YM2151::State::RunSlot(int s, std::uint16_t pm, std::uint8_t am, std::uint32_t keys,
+                            std::uint32_t changed, const StepTable* steps) {
     const auto si = static_cast<std::size_t>(s);
     const int chIndex = s & 7;
     const auto ci = static_cast<std::size_t>(chIndex);
@@ -254,25 +271,24 @@ void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::ui
     const SlotRegs& regs = slotRegs[si];
     SlotState& slot = slots[si];
 
-    // The increment changes only with its registers or with the PM value the slot sees.
-    const bool pm = pmEnabled && ch.pms != 0;
-    if (slot.pitchDirty || pm != slot.pmSeen || (pm && pmValue != slot.pmValueSeen)) {
-        const Pitch pitch = ComputePitch(
-            PitchInputs{ch.kc, ch.kf, ch.pms, pm, pmValue, regs.dt2, regs.dt1, regs.mul});
-        slot.pitchDirty = false;
-        slot.pmSeen = pm;
-        slot.pmValueSeen = pmValue;
+    const std::uint16_t pmHere = ch.pms != 0 ? pm : 0;
+    if (pmHere != slot.pmSeen) {
+        const Pitch pitch = ComputePitch(PitchInputs{ch.kc, ch.kf, ch.pms, pmHere != 0,
+                                                     static_cast<std::uint8_t>(pmHere & 0xFF),
+                                                     regs.dt2, regs.dt1, regs.mul});
+        slot.pmSeen = pmHere;
         slot.increment = pitch.increment;
         slot.keyCode5 = pitch.keyCode5;
     }
 
-    const bool keyOn = ((keyBits >> s) & 1) != 0 || keyPulse;
-    const bool edge = keyOn && !slot.keyLatched;
+    const bool keyOn = ((keys >> s) & 1) != 0;
+    const bool keyChanged = ((changed >> s) & 1) != 0;
+    const bool edge = keyOn && keyChanged;
 
-    std::uint32_t e = slot.envelope.level;
-    if (regs.amsEnable && ch.ams != 0)
-        e = std::min(1023u, e + (static_cast<std::uint32_t>(am) << (ch.ams - 1)));
-    e = std::min(1023u, e + 8u * regs.tl);
+    // One clamp gives the same as clamping after AM and again after TL.
+    const std::uint32_t amTerm = ch.ams != 0 ? static_cast<std::uint32_t>(am) << (ch.ams - 1) : 0;
+    const std::uint32_t e =
+        std::min(1023u, slot.envelope.level + regs.tl8 + (amTerm & regs.amsMask));
 
     std::int32_t mod = 0;
     switch (Group) {
@@ -322,7 +338,7 @@ void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::ui
     }
 
     const std::int32_t value =
-        OperatorOutput(roms, static_cast<std::int32_t>(slot.phase >> 10) + mod, e);
+        FastOperatorOutput(operatorTables, static_cast<std::int32_t>(slot.phase >> 10) + mod, e);
     switch (Group) {
         case 0:
             m1Before[ci] = out[si];
@@ -335,9 +351,11 @@ void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::ui
     }
     out[si] = value;
 
-    UpdateEnvelope(slot.envelope, regs.envelope, keyOn, edge, slot.keyCode5, steps);
+    if (steps != nullptr || keyChanged || !slot.envelopeSettled) {
+        UpdateEnvelope(slot.envelope, regs.envelope, keyOn, edge, slot.keyCode5, steps);
+        slot.envelopeSettled = EnvelopeSettled(slot.envelope, regs.envelope, keyOn);
+    }
     slot.phase = edge ? 0 : (slot.phase + slot.increment) & 0xFFFFFu;
-    slot.keyLatched = keyOn;
 
     if (Group == 3 && s == 31) lastSlotAttenuation = e;
 }
@@ -384,11 +402,20 @@ void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::ui
         ++envelopeTicks;
     }
 
+    // Key state latched by each slot: register 8 as copied to the operators, or a CSM pulse,
+    // which reaches slots 5..31 in its own sample and slots 0..4 in the next.
+    const std::uint32_t keys =
+        keyBits | (csmPulse ? 0xFFFFFFE0u : 0u) | (csmPulseBefore ? 0x1Fu : 0u);
+    const std::uint32_t changed = keys ^ keyLatched;
+    keyLatched = keys;
+
     // Each slot looks at PM seven cycles before its slot time and at AM at its slot time; a
-    // value latched at cycle 15 is seen from cycle 16 on.
+    // value latched at cycle 15 is seen from cycle 16 on. PMD is looked at with the PM value.
+    auto pmSeenAs = [](std::uint8_t depth, std::uint8_t value) {
+        return static_cast<std::uint16_t>(depth != 0 ? 0x100 | value : 0);
+    };
     for (int s = 0; s < 8; ++s) {
-        RunSlot<0>(s, (s < 7 ? pmdBefore : pmd) != 0, pmBefore, amBefore,
-                   s >= 5 ? csmPulse : csmPulseBefore, steps);
+        RunSlot<0>(s, pmSeenAs(s < 7 ? pmdBefore : pmd, pmBefore), amBefore, keys, changed, steps);
     }
     // Channel registers are stored on the channel's own cycle: after its M1 has sampled them,
     // before everything else of this sample.
@@ -397,37 +424,33 @@ void YM2151::State::RunSlot(int s, bool pmEnabled, std::uint8_t pmValue, std::ui
     if (channelWrite) ApplyChannel(write.reg, write.value);
 
     // The last sample's C2 outputs reach the mix only now, gated by the new routing.
-    const bool noiseOn = noiseEnable != 0;
-    for (int s = 24; s < 32; ++s) {
-        std::int32_t value = out[static_cast<std::size_t>(s)];
-        if (s == 31 && noiseOn) value = NoiseOutput(lastNoiseBit, lastSlotAttenuation);
-        const std::uint8_t rl = channels[static_cast<std::size_t>(s & 7)].rl;
-        if (rl & 1) leftNow += value;
-        if (rl & 2) {
-            if (s < 31) rightBefore += value;
-        }
+    const std::int32_t lastSlot =
+        noiseEnable != 0 ? NoiseOutput(lastNoiseBit, lastSlotAttenuation) : out[31];
+    for (std::size_t s = 24; s < 31; ++s) {
+        leftNow += out[s] & leftMask[s];
+        rightBefore += out[s] & rightMask[s];
     }
-    const std::uint8_t rl7 = channels[7].rl;
-    std::int32_t rightNow = 0;
-    if (rl7 & 2) {
-        rightNow = noiseOn ? NoiseOutput(lastNoiseBit, lastSlotAttenuation) : out[31];
-    }
+    leftNow += lastSlot & leftMask[31];
+    std::int32_t rightNow = lastSlot & rightMask[31];
     const std::int32_t rightFinished = rightBefore;
 
     const std::uint8_t lfoAm = lfo.Am();
     const std::uint8_t lfoPm = lfo.Pm();
-    for (int s = 8; s < 16; ++s) RunSlot<1>(s, pmd != 0, pmBefore, amBefore, csmPulse, steps);
-    for (int s = 16; s < 24; ++s) {
-        RunSlot<2>(s, pmd != 0, s >= 23 ? lfoPm : pmBefore, lfoAm, csmPulse, steps);
-    }
-    for (int s = 24; s < 32; ++s) RunSlot<3>(s, pmd != 0, lfoPm, lfoAm, csmPulse, steps);
+    const std::uint16_t pmOld = pmSeenAs(pmd, pmBefore);
+    const std::uint16_t pmNew = pmSeenAs(pmd, lfoPm);
+    for (int s = 8; s < 16; ++s) RunSlot<1>(s, pmOld, amBefore, keys, changed, steps);
+    for (int s = 16; s < 24; ++s)
+        RunSlot<2>(s, s >= 23 ? pmNew : pmOld, lfoAm, keys, changed, steps);
+    for (int s = 24; s < 32; ++s) RunSlot<3>(s, pmNew, lfoAm, keys, changed, steps);
     lastNoiseBit = ((noiseBits >> 12) & 1) != 0;
 
-    for (int s = 0; s < 24; ++s) {
-        const std::int32_t value = Gate(s, out[static_cast<std::size_t>(s)]);
-        const std::uint8_t rl = channels[static_cast<std::size_t>(s & 7)].rl;
-        if (rl & 1) (s < 15 ? leftNow : leftNext) += value;
-        if (rl & 2) rightNow += value;
+    for (std::size_t s = 0; s < 15; ++s) {
+        leftNow += out[s] & leftMask[s];
+        rightNow += out[s] & rightMask[s];
+    }
+    for (std::size_t s = 15; s < 24; ++s) {
+        leftNext += out[s] & leftMask[s];
+        rightNow += out[s] & rightMask[s];
     }
 
     // Per-slot registers are stored on the slot's own cycle, after it has read them; the key
