@@ -125,11 +125,11 @@ void PlayerWindow::CreateControls() {
         button->show();
     }
 
-    status_ = new QLabel(QStringLiteral("Ready"), this);
+    status_ = new QLabel(this);
     status_->setGeometry(kStatusPlace.InPixels());
-    status_->setAccessibleName(QStringLiteral("Player status"));
     status_->setAccessibleDescription(
         QStringLiteral("Ready, the song playing and its row, or stopped"));
+    SetStatus(QStringLiteral("Ready"));
     status_->show();
 
     if (auto* first = findChild<QPushButton*>()) first->setFocus(Qt::OtherFocusReason);
@@ -179,17 +179,29 @@ void PlayerWindow::StopSong() {
     seams_.player.stopSong();
     seams_.refreshTimer->Stop();
     playingName_.clear();
-    if (status_ != nullptr) status_->setText(QStringLiteral("Stopped"));
+    SetStatus(QStringLiteral("Stopped"));
 }
 
 void PlayerWindow::RefreshStatus() {
-    if (playingName_.isEmpty() || status_ == nullptr) return;
+    if (playingName_.isEmpty()) return;
     const QString row = QStringLiteral(", row %1").arg(seams_.player.getSongPosition());
-    const QString playing = QStringLiteral("Playing ");
-    // A long file name gives way in the middle, so the row number always stays in sight.
+    SetStatus(QStringLiteral("Playing ") + playingName_, row);
+}
+
+void PlayerWindow::SetStatus(const QString& head, const QString& tail) {
+    if (status_ == nullptr) return;
+    // A long file name gives way in the middle of the head, so the row number in the tail always
+    // stays in sight; a screen reader and the tool tip get the whole text.
+    const QString text = head + tail;
+    QString shown = text;
     const QFontMetrics metrics = status_->fontMetrics();
-    const int room = status_->width() - metrics.horizontalAdvance(playing + row);
-    status_->setText(playing + metrics.elidedText(playingName_, Qt::ElideMiddle, room) + row);
+    if (metrics.horizontalAdvance(text) > status_->width()) {
+        const int room = status_->width() - metrics.horizontalAdvance(tail);
+        shown = metrics.elidedText(head, Qt::ElideMiddle, room) + tail;
+    }
+    status_->setText(shown);
+    status_->setToolTip(text);
+    status_->setAccessibleName(QStringLiteral("Status: ") + text);
 }
 
 void PlayerWindow::closeEvent(QCloseEvent* event) {

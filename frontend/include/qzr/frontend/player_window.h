@@ -60,6 +60,9 @@ private:
     void PlayChosenSong(SongKind kind);
     void StopSong();
     void RefreshStatus();
+    // Shows head + tail on the status line; when that is too wide, head is shortened in the
+    // middle and tail kept whole.
+    void SetStatus(const QString& head, const QString& tail = {});
 
     PlayerWindowSeams seams_;
     // The player reads the path from here only during the play call.
