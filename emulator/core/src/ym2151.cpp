@@ -36,12 +36,15 @@ struct SlotRegs {
     std::uint8_t tl = 0;
     std::uint16_t tl8 = 0;  // TL in envelope units (0.75 dB = 8 units)
     std::uint8_t amsEnable = 0;
-    std::uint32_t amsMask = 0;  // all ones when AMS-EN is set
     std::uint8_t dt2 = 0;
     EnvelopeRegs envelope{};
 };
 
 constexpr std::uint16_t kPitchDirty = 0xFFFF;
+
+// The attenuation AM adds at AM sensitivity 0..3: none, AM, 2 AM, 4 AM.
+using AmTerms = std::array<std::uint32_t, 4>;
+constexpr AmTerms MakeAmTerms(std::uint8_t am) { return {0u, am, 2u * am, 4u * am}; }
 
 struct SlotState {
     std::uint32_t phase = 0;
@@ -54,6 +57,8 @@ struct SlotState {
     // Set when the envelope will not change in a sample without a tick or a key change; most
     // samples then skip the envelope entirely.
     bool envelopeSettled = false;
+    // AM sensitivity as this slot applies it: AMS when AMS-EN is set, else 0.
+    std::uint8_t amShift = 0;
 };
 
 struct HeldWrite {
@@ -65,7 +70,6 @@ struct HeldWrite {
 constexpr std::array<std::uint8_t, 8> kCarriers{0x8, 0x8, 0x8, 0x8, 0xC, 0xE, 0xE, 0xF};
 
 constexpr int SlotGroup(int slot) { return slot >> 3; }
-
 
 }  // namespace
 
@@ -138,7 +142,7 @@ struct YM2151::State {
     // latched AM value; keys: the key state each slot latches, changed: which differ from the
     // last sample.
     template <int Group>
-    void RunSlot(int slot, std::uint16_t pm, std::uint8_t am, std::uint32_t keys,
+    void RunSlot(int slot, std::uint16_t pm, const AmTerms& am, std::uint32_t keys,
                  std::uint32_t changed, const StepTable* steps);
 };
 
@@ -211,6 +215,10 @@ void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
         default:
             ch.pms = Bits(value, 4, 3);
             ch.ams = Bits(value, 0, 2);
+            for (int group = 0; group < 4; ++group) {
+                const std::size_t slot = (reg & 7u) + 8u * static_cast<unsigned>(group);
+                slots[slot].amShift = slotRegs[slot].amsEnable != 0 ? ch.ams : 0;
+            }
             break;
     }
 }
@@ -233,7 +241,8 @@ void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
             break;
         case kRegDecay1Base:
             s.amsEnable = Bits(value, 7, 1);
-            s.amsMask = s.amsEnable != 0 ? ~0u : 0u;
+            slots[reg & 31].amShift =
+                static_cast<std::uint8_t>(s.amsEnable != 0 ? channels[reg & 7].ams : 0);
             s.envelope.d1r = Bits(value, 0, 5);
             break;
         case kRegDecay2Base:
@@ -262,7 +271,7 @@ void YM2151::State::ApplyKeyOn(std::uint8_t value) {
 }
 
 template <int Group>
-void YM2151::State::RunSlot(int s, std::uint16_t pm, std::uint8_t am, std::uint32_t keys,
+void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uint32_t keys,
                             std::uint32_t changed, const StepTable* steps) {
     const auto si = static_cast<std::size_t>(s);
     const int chIndex = s & 7;
@@ -286,9 +295,7 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, std::uint8_t am, std::uint3
     const bool edge = keyOn && keyChanged;
 
     // One clamp gives the same as clamping after AM and again after TL.
-    const std::uint32_t amTerm = ch.ams != 0 ? static_cast<std::uint32_t>(am) << (ch.ams - 1) : 0;
-    const std::uint32_t e =
-        std::min(1023u, slot.envelope.level + regs.tl8 + (amTerm & regs.amsMask));
+    const std::uint32_t e = std::min(1023u, slot.envelope.level + regs.tl8 + am[slot.amShift]);
 
     std::int32_t mod = 0;
     switch (Group) {
@@ -414,8 +421,9 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, std::uint8_t am, std::uint3
     auto pmSeenAs = [](std::uint8_t depth, std::uint8_t value) {
         return static_cast<std::uint16_t>(depth != 0 ? 0x100 | value : 0);
     };
+    const AmTerms amOld = MakeAmTerms(amBefore);
     for (int s = 0; s < 8; ++s) {
-        RunSlot<0>(s, pmSeenAs(s < 7 ? pmdBefore : pmd, pmBefore), amBefore, keys, changed, steps);
+        RunSlot<0>(s, pmSeenAs(s < 7 ? pmdBefore : pmd, pmBefore), amOld, keys, changed, steps);
     }
     // Channel registers are stored on the channel's own cycle: after its M1 has sampled them,
     // before everything else of this sample.
@@ -438,10 +446,11 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, std::uint8_t am, std::uint3
     const std::uint8_t lfoPm = lfo.Pm();
     const std::uint16_t pmOld = pmSeenAs(pmd, pmBefore);
     const std::uint16_t pmNew = pmSeenAs(pmd, lfoPm);
-    for (int s = 8; s < 16; ++s) RunSlot<1>(s, pmOld, amBefore, keys, changed, steps);
+    const AmTerms amNew = MakeAmTerms(lfoAm);
+    for (int s = 8; s < 16; ++s) RunSlot<1>(s, pmOld, amOld, keys, changed, steps);
     for (int s = 16; s < 24; ++s)
-        RunSlot<2>(s, s >= 23 ? pmNew : pmOld, lfoAm, keys, changed, steps);
-    for (int s = 24; s < 32; ++s) RunSlot<3>(s, pmNew, lfoAm, keys, changed, steps);
+        RunSlot<2>(s, s >= 23 ? pmNew : pmOld, amNew, keys, changed, steps);
+    for (int s = 24; s < 32; ++s) RunSlot<3>(s, pmNew, amNew, keys, changed, steps);
     lastNoiseBit = ((noiseBits >> 12) & 1) != 0;
 
     for (std::size_t s = 0; s < 15; ++s) {
