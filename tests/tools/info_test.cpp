@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "child_process.h"
+#include "golden.h"
 #include "qzr/test_support/file_bytes.h"
 #include "qzr/test_support/temp_dir.h"
 #include "song_fixture.h"
@@ -9,17 +10,6 @@ namespace qzr::test {
 namespace {
 
 using tools::Chip;
-
-// Compares with a golden text in tests/golden/tools, or rewrites it when asked to.
-void ExpectGolden(const std::string& actual, const std::string& name) {
-    const auto golden = SourcePath("tests/golden/tools/" + name);
-    if (UpdatingGolden()) {
-        std::filesystem::create_directories(golden.parent_path());
-        WriteText(golden, actual);
-        return;
-    }
-    EXPECT_EQ(actual, ReadText(golden)) << "golden " << name;
-}
 
 TEST(QzrInfo, TinySongsMatchTheirGoldenText) {
     TempDir dir("qzr_info");

@@ -8,7 +8,10 @@
 #include <string>
 
 #include "qzr/tools/channel_list.h"
+#include "qzr/tools/check.h"
+#include "qzr/tools/diff.h"
 #include "qzr/tools/info.h"
+#include "qzr/tools/play.h"
 #include "qzr/tools/render.h"
 #include "qzr/tools/song_loading.h"
 #include "qzr/tools/song_view.h"
@@ -95,6 +98,25 @@ int RunInfoCommand(const InfoArgs& args) {
     return 0;
 }
 
+struct PlayArgs {
+    std::string song, chip, watch;
+    std::optional<int> loops;
+    std::optional<double> seconds;
+};
+
+int RunPlayCommand(const PlayArgs& args) {
+    const auto chip = ResolveChip(args.chip, args.song);
+    if (!chip) return kUsageError;
+    qzr::tools::PlayOptions options;
+    options.song = args.song;
+    options.chip = *chip;
+    options.loops = args.loops;
+    options.seconds = args.seconds;
+    if (!args.watch.empty()) options.watch = args.watch;
+    options.terminal = isatty(fileno(stdout)) != 0;
+    return qzr::tools::RunPlay(options, stdout, stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,6 +146,34 @@ int main(int argc, char** argv) {
     AddChipOption(*infoCommand, info.chip);
     infoCommand->add_option("--rows", info.rows, "rows A:B (from 0, both included)");
 
+    std::string checkSource, checkChip;
+    CLI::App* checkCommand =
+        app.add_subcommand("check", "what the compiler would ignore or get wrong in a source");
+    checkCommand->add_option("source", checkSource, "MML source")->required();
+    AddChipOption(*checkCommand, checkChip);
+
+    std::string diffA, diffB, diffChip;
+    CLI::App* diffCommand = app.add_subcommand("diff", "how two songs differ (status as cmp)");
+    diffCommand->add_option("a", diffA, "first song file")->required();
+    diffCommand->add_option("b", diffB, "second song file")->required();
+    AddChipOption(*diffCommand, diffChip);
+
+    PlayArgs play;
+    CLI::App* playCommand = app.add_subcommand("play", "play a song in real time");
+    playCommand->add_option("song", play.song, "song file (.qzr)")->required();
+    AddChipOption(*playCommand, play.chip);
+    playCommand->add_option("--loops", play.loops, "stop after this many passes")
+        ->check(CLI::Range(1, 100000));
+    playCommand->add_option("--seconds", play.seconds, "stop after this long")
+        ->check(CLI::PositiveNumber);
+    playCommand->add_option("--watch", play.watch,
+                            "MML source to recompile and play on from the same row when saved");
+
+    bool quiet = false;
+    CLI::App* devicesCommand = app.add_subcommand(
+        "devices", "whether an audio device can be opened (status 0) or not (1)");
+    devicesCommand->add_flag("-q,--quiet", quiet, "only the exit status");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -132,6 +182,23 @@ int main(int argc, char** argv) {
     }
     if (renderCommand->parsed()) return RunRenderCommand(render);
     if (infoCommand->parsed()) return RunInfoCommand(info);
+    if (checkCommand->parsed()) {
+        const auto chip = ResolveChip(checkChip, checkSource);
+        if (!chip) return kUsageError;
+        return qzr::tools::RunCheck(checkSource, qzr::tools::TargetFor(*chip), stderr);
+    }
+    if (diffCommand->parsed()) {
+        const auto chip = ResolveChip(diffChip, diffA);
+        if (!chip) return kUsageError;
+        return qzr::tools::RunDiff(diffA, diffB, *chip, stdout, stderr);
+    }
+    if (playCommand->parsed()) return RunPlayCommand(play);
+    if (devicesCommand->parsed()) {
+        const bool device = qzr::tools::AudioDeviceAvailable();
+        if (!quiet)
+            std::puts(device ? "audio device: available" : "audio device: none (silent clock)");
+        return device ? 0 : 1;
+    }
     std::fputs(app.help().c_str(), stderr);
     return kUsageError;
 }

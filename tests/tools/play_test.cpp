@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "child_process.h"
+#include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/temp_dir.h"
+#include "song_fixture.h"
+
+namespace qzr::test {
+namespace {
+
+using namespace std::chrono_literals;
+using tools::Chip;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Rows of the status lines, in order.
+std::vector<int> StatusRows(const std::string& out) {
+    std::vector<int> rows;
+    const std::regex status(R"(row (\d+)/\d+  pass)");
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), status);
+         it != std::sregex_iterator(); ++it) {
+        rows.push_back(std::stoi((*it)[1]));
+    }
+    return rows;
+}
+
+class QzrPlay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteSineVoice(dir_ / "sine.voice");
+        // 16 rows at one tick a row: 80 ms a pass.
+        CompileInto(dir_.Path(), "short.opm.mml",
+                    MakeSource("Short", 1, 16, Chip::OPM, {"ch1", "o4", "a"}), Chip::OPM);
+        CompileInto(dir_.Path(), "long.opn2.mml",
+                    MakeSource("Long", 2, 4096, Chip::OPN2, {"ch1", "o4", "a1"}), Chip::OPN2);
+    }
+    std::vector<std::string> Qzr(std::vector<std::string> args) {
+        args.insert(args.begin(), QzrPath());
+        return args;
+    }
+    TempDir dir_{"qzr_play"};
+};
+
+TEST_F(QzrPlay, EndsAfterSecondsOnTheSilentClock) {
+    const auto began = std::chrono::steady_clock::now();
+    const ProgramResult result =
+        RunProgram(Qzr({"play", "long.opn2.mml.qzr", "--seconds", "1.2"}), dir_.Path());
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_GE(took, 1200ms);
+    EXPECT_LT(took, 10s);
+    // A status line a second, as the output is no terminal: rows advance at 30 ms a row.
+    const std::vector<int> rows = StatusRows(result.out);
+    ASSERT_GE(rows.size(), 2u) << result.out;
+    EXPECT_NEAR(rows[1] - rows[0], 33, 8);
+    EXPECT_TRUE(Contains(result.out, "stopped at row")) << result.out;
+    EXPECT_FALSE(Contains(result.out, "\r"));
+}
+
+TEST_F(QzrPlay, EndsAfterTheLoops) {
+    const ProgramResult result =
+        RunProgram(Qzr({"play", "short.opm.mml.qzr", "--loops", "3"}), dir_.Path());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "after 3 passes")) << result.out;
+}
+
+TEST_F(QzrPlay, InterruptStopsCleanlyWithStatus130) {
+    ChildProcess child(Qzr({"play", "long.opn2.mml.qzr"}), dir_.Path());
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
+        20s))
+        << child.Out();
+    child.Signal(SIGINT);
+    EXPECT_EQ(child.Wait(), 130);
+    // It got as far as stopping the player and releasing the emulator, and said where it was.
+    EXPECT_TRUE(Contains(child.Out(), "stopped at row")) << child.Out();
+    EXPECT_FALSE(Contains(child.Err(), "ERROR")) << child.Err();
+}
+
+TEST_F(QzrPlay, BadArgumentsGiveStatusTwo) {
+    const std::vector<std::vector<std::string>> cases{
+        {"play"},
+        {"play", "missing.opm.qzr"},
+        {"play", "short.opm.mml.qzr", "--loops", "0"},
+        {"play", "short.opm.mml.qzr", "--seconds", "-1"},
+        {"play", "short.opm.mml.qzr", "--watch", "missing.mml"},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args.back());
+        const ProgramResult result = RunProgram(Qzr(args), dir_.Path());
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err, "");
+    }
+}
+
+class QzrWatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::copy(SourcePath("examples"), dir_.Path(),
+                              std::filesystem::copy_options::recursive);
+        source_ = ReadText(dir_ / kSource);
+        CompileInto(dir_.Path(), kSource, source_, Chip::OPM);
+    }
+    // Saves the source with one line replaced, as an editor would.
+    void Save(const std::string& from, const std::string& to) {
+        const std::size_t at = source_.find(from);
+        ASSERT_NE(at, std::string::npos);
+        source_.replace(at, from.size(), to);
+        WriteText(dir_ / kSource, source_);
+    }
+    static constexpr const char* kSource = "harbour_lights.opm.mml";
+    TempDir dir_{"qzr_watch"};
+    std::string source_;
+};
+
+TEST_F(QzrWatch, AnEditIsHeardFromTheSameRow) {
+    ChildProcess child(
+        {QzrPath(), "play", std::string(kSource) + ".qzr", "--watch", kSource, "--seconds", "30"},
+        dir_.Path());
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
+        20s))
+        << child.Out();
+    Save("\nch1\no4\na4.\n", "\nch1\no4\nb4.\n");
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return Contains(out, "reloaded"); }, 10s))
+        << child.Out() << child.Err();
+
+    const std::string out = child.Out();
+    const std::smatch match = [&out] {
+        std::smatch m;
+        std::regex_search(out, m, std::regex(R"(reloaded \S+ at row (\d+) \(was at row (\d+)\))"));
+        return m;
+    }();
+    ASSERT_EQ(match.size(), 3u) << out;
+    const int after = std::stoi(match[1]);
+    const int before = std::stoi(match[2]);
+    EXPECT_TRUE(after == before || after == before + 1) << out;
+    const std::vector<int> earlier =
+        StatusRows(out.substr(0, static_cast<std::size_t>(match.position(0))));
+    EXPECT_LE(earlier.back(), before);
+    EXPECT_GT(before, 0);
+
+    // A saved voice file is picked up as well.
+    WriteBytes(dir_ / "voices/brass.voice", ReadBytes(dir_ / "voices/bass.voice"));
+    EXPECT_TRUE(child.WaitFor(
+        [](const std::string& o, const std::string&) {
+            std::size_t n = 0;
+            for (std::size_t at = o.find("reloaded"); at != std::string::npos;
+                 at = o.find("reloaded", at + 1))
+                ++n;
+            return n >= 2;
+        },
+        10s))
+        << child.Out();
+    ASSERT_TRUE(child.WaitFor(
+        [after](const std::string& o, const std::string&) {
+            const auto rows = StatusRows(o);
+            return !rows.empty() && rows.back() > after;
+        },
+        10s));
+    child.Signal(SIGINT);
+    EXPECT_EQ(child.Wait(), 130);
+}
+
+TEST_F(QzrWatch, AFailingEditKeepsTheOldSongAndShowsTheFindings) {
+    ChildProcess child(
+        {QzrPath(), "play", std::string(kSource) + ".qzr", "--watch", kSource, "--seconds", "30"},
+        dir_.Path());
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
+        20s))
+        << child.Out();
+    Save("voices/tom.voice", "voices/gone.voice");
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string&, const std::string& err) {
+            return Contains(err, "warning: cannot read voice file 'voices/gone.voice'");
+        },
+        10s))
+        << child.Err();
+    EXPECT_TRUE(Contains(child.Err(), std::string(kSource) + ":19:1: warning:")) << child.Err();
+
+    // The old song plays on: its rows keep moving forward and nothing was reloaded.
+    const int rowsSoFar = StatusRows(child.Out()).back();
+    ASSERT_TRUE(
+        child.WaitFor([rowsSoFar](const std::string& o,
+                                  const std::string&) { return StatusRows(o).back() > rowsSoFar; },
+                      10s));
+    EXPECT_FALSE(Contains(child.Out(), "reloaded"));
+    child.Signal(SIGINT);
+    EXPECT_EQ(child.Wait(), 130);
+}
+
+}  // namespace
+}  // namespace qzr::test

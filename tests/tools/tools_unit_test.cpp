@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include "qzr/tools/channel_list.h"
+#include "qzr/tools/info.h"
+#include "qzr/tools/song_rotation.h"
+#include "qzr/tools/song_view.h"
+
+namespace qzr::test {
+namespace {
+
+using tools::Chip;
+
+TEST(ChannelList, ParsesNumbersFromOneWithinTheChip) {
+    struct Case {
+        const char* text;
+        int channels;
+        std::optional<std::uint8_t> mask;
+    };
+    const std::vector<Case> cases{
+        {"1", 8, 0x01},
+        {"1,3,8", 8, 0x85},
+        {"8", 6, std::nullopt},
+        {"0", 8, std::nullopt},
+        {"", 8, std::nullopt},
+        {"1,", 8, std::nullopt},
+        {"1,,2", 8, std::nullopt},
+        {" 1", 8, std::nullopt},
+        {"2,2", 8, 0x02},
+        {"6", 6, 0x20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(tools::ParseChannelList(c.text, c.channels), c.mask);
+    }
+}
+
+TEST(RowRange, EitherEndMayBeLeftOut) {
+    using R = std::optional<int>;
+    struct Case {
+        const char* text;
+        bool ok;
+        R first, last;
+    };
+    const std::vector<Case> cases{{"2:5", true, 2, 5},     {":5", true, {}, 5},
+                                  {"2:", true, 2, {}},     {":", true, {}, {}},
+                                  {"5", false, {}, {}},    {"a:b", false, {}, {}},
+                                  {"-1:3", false, {}, {}}, {"1:2:3", false, {}, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto range = tools::ParseRowRange(c.text);
+        ASSERT_EQ(range.has_value(), c.ok);
+        if (range) {
+            EXPECT_EQ(std::make_pair(range->first, range->last), std::make_pair(c.first, c.last));
+        }
+    }
+}
+
+TEST(SongView, ChipFromNameAndNoteNames) {
+    EXPECT_EQ(tools::ChipFromFileName("dir.opn2.x/song.opm.mml.qzr"), Chip::OPM);
+    EXPECT_EQ(tools::ChipFromFileName("song.opn2.mml.qzr"), Chip::OPN2);
+    EXPECT_EQ(tools::ChipFromFileName("song.opm.opn2.qzr"), std::nullopt);
+    EXPECT_EQ(tools::ChipFromFileName("songopm.qzr"), std::nullopt);
+    const std::vector<std::string> names{tools::NoteName(0),  tools::NoteName(1),
+                                         tools::NoteName(2),  tools::NoteName(49),
+                                         tools::NoteName(96), tools::NoteName(97)};
+    EXPECT_EQ(names, (std::vector<std::string>{"---", "C-0", "C#0", "C-4", "B-7", "?61"}));
+}
+
+TEST(RotateRows, StartsAtTheGivenRowAndFillsMissingRowsAsThePlayerDoes) {
+    const SongTarget& target = kOPN2Target;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(target.RowOffset(3)), 0);
+    bytes[static_cast<std::size_t>(target.RowCountLowOffset())] = 4;  // 4 rows, 3 in the file
+    for (int row = 0; row < 3; ++row)
+        bytes[static_cast<std::size_t>(target.RowOffset(row))] =
+            static_cast<std::uint8_t>(10 + row);
+    const tools::SongView song(Chip::OPN2, bytes);
+    const tools::SongView rotated(Chip::OPN2, tools::RotateRows(song, 2));
+    ASSERT_EQ(rotated.RowCount(), 4);
+    std::vector<int> notes;
+    for (int row = 0; row < 4; ++row) notes.push_back(rotated.Note(row, 0));
+    EXPECT_EQ(notes, (std::vector<int>{12, 255, 10, 11}));
+    EXPECT_EQ(rotated.Bytes().subspan(0, 24).size(), 24u);
+    EXPECT_TRUE(
+        std::equal(bytes.begin(), bytes.begin() + target.rowsStart, rotated.Bytes().begin()));
+}
+
+}  // namespace
+}  // namespace qzr::test
