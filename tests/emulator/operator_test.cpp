@@ -114,3 +114,18 @@ TEST(OperatorOutput, FastTablesAgreeEverywhere) {
 
 }  // namespace
 }  // namespace qzr::emulator::detail
+
+namespace qzr::emulator::detail {
+namespace {
+
+// Every 16-bit value: the DAC keeps the top 10 significant bits, clearing the ones below.
+TEST(Dac, KeepsTenSignificantBitsOfEveryValue) {
+    for (std::int32_t v = -32768; v <= 32767; ++v) {
+        int e = 1;
+        while (e < 7 && ((v >> (e - 1)) < -512 || (v >> (e - 1)) > 511)) ++e;
+        ASSERT_EQ(DacValue(v), (v >> (e - 1)) * (1 << (e - 1))) << v;
+    }
+}
+
+}  // namespace
+}  // namespace qzr::emulator::detail

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 namespace qzr::emulator::detail {
@@ -14,8 +15,11 @@ inline std::int32_t WrapAndSaturate(std::int32_t sum) {
 // it produces is v with its low e - 1 bits cleared (rounding toward minus infinity), e the
 // smallest exponent that fits v.
 inline std::int16_t DacValue(std::int32_t v) {
-    int shift = 0;
-    while (shift < 6 && ((v >> shift) < -512 || (v >> shift) > 511)) ++shift;
+    // v >> shift fits -512..511 once the magnitude bits (v's bits that differ from its sign)
+    // fit in 9.
+    const auto magnitude = static_cast<std::uint32_t>(v ^ (v >> 31));
+    const int width = std::bit_width(magnitude);
+    const int shift = width <= 9 ? 0 : (width - 9 > 6 ? 6 : width - 9);
     return static_cast<std::int16_t>((v >> shift) * (1 << shift));
 }
 
