@@ -416,12 +416,14 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
     const std::uint32_t changed = keys ^ keyLatched;
     keyLatched = keys;
 
+    // The slot loops are unrolled: every slot number is then a constant.
     // Each slot looks at PM seven cycles before its slot time and at AM at its slot time; a
     // value latched at cycle 15 is seen from cycle 16 on. PMD is looked at with the PM value.
     auto pmSeenAs = [](std::uint8_t depth, std::uint8_t value) {
         return static_cast<std::uint16_t>(depth != 0 ? 0x100 | value : 0);
     };
     const AmTerms amOld = MakeAmTerms(amBefore);
+#pragma GCC unroll 8
     for (int s = 0; s < 8; ++s) {
         RunSlot<0>(s, pmSeenAs(s < 7 ? pmdBefore : pmd, pmBefore), amOld, keys, changed, steps);
     }
@@ -447,9 +449,12 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
     const std::uint16_t pmOld = pmSeenAs(pmd, pmBefore);
     const std::uint16_t pmNew = pmSeenAs(pmd, lfoPm);
     const AmTerms amNew = MakeAmTerms(lfoAm);
+#pragma GCC unroll 8
     for (int s = 8; s < 16; ++s) RunSlot<1>(s, pmOld, amOld, keys, changed, steps);
+#pragma GCC unroll 8
     for (int s = 16; s < 24; ++s)
         RunSlot<2>(s, s >= 23 ? pmNew : pmOld, amNew, keys, changed, steps);
+#pragma GCC unroll 8
     for (int s = 24; s < 32; ++s) RunSlot<3>(s, pmNew, amNew, keys, changed, steps);
     lastNoiseBit = ((noiseBits >> 12) & 1) != 0;
 
