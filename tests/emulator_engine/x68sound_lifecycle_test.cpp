@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 namespace qzr::emulator {
@@ -122,6 +123,23 @@ TEST_F(X68SoundLifecycle, HostThreadsWriteWhileTicksRun) {
     second.join();
     resetter.join();
     EXPECT_GT(TicksIn(std::chrono::milliseconds(50)), 0);
+}
+
+std::atomic<int> gPlainTicks{0};
+void CountTick() { gPlainTicks.fetch_add(1); }
+
+TEST(X68SoundUnload, UnloadingStopsTheOutputAsFreeDoes) {
+    auto library = std::make_unique<X68Sound>();
+    ASSERT_TRUE(library->Complete()) << dlerror();
+    ASSERT_EQ(library->StartAsThePlayerDoes(), 0);
+    library->betwInt(reinterpret_cast<W>(&CountTick));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_GT(gPlainTicks.load(), 0);
+    library.reset();  // the last reference: the library leaves the process without a Free
+    EXPECT_EQ(dlopen(QZR_BIN_DIR "/libx68sound.so", RTLD_NOW | RTLD_NOLOAD), nullptr);
+    const int afterUnload = gPlainTicks.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(gPlainTicks.load(), afterUnload);
 }
 
 }  // namespace

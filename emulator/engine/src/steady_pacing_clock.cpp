@@ -15,14 +15,24 @@ public:
     }
 
     bool SleepUntil(std::chrono::nanoseconds deadline, std::stop_token stop) override {
-        // A condition variable rather than sleep_until, so a stop request wakes the sleeper.
+        // A condition variable rather than sleep_until, so that a stop request wakes the
+        // sleeper at once. Not condition_variable_any: its shared state would make this library
+        // impossible to unload (a unique symbol), and unloading must stop the clock.
         std::mutex mutex;
-        std::condition_variable_any wake;
-        std::unique_lock lock(mutex);
+        std::condition_variable wake;
+        bool stopped = false;
+        const std::stop_callback onStop(stop, [&] {
+            {
+                const std::lock_guard lock(mutex);
+                stopped = true;
+            }
+            wake.notify_all();
+        });
         const std::chrono::steady_clock::time_point until(
             std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline));
-        wake.wait_until(lock, stop, until, [] { return false; });
-        return !stop.stop_requested();
+        std::unique_lock lock(mutex);
+        wake.wait_until(lock, until, [&] { return stopped; });
+        return !stopped;
     }
 };
 
