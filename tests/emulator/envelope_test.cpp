@@ -205,3 +205,71 @@ TEST(EnvelopeSteps, PrebuiltTablesCoverEveryTickCount) {
 
 }  // namespace
 }  // namespace qzr::emulator::detail
+
+namespace qzr::emulator::detail {
+namespace {
+
+// Over a full cycle of the tick counter every slow rate makes (4 + R mod 4) * 2^(R/4 - 14)
+// steps per tick on average: rates 2, 3, 5 and 7 each have their own density.
+TEST(EnvelopeSteps, SlowRatesAverageTheirOwnDensity) {
+    for (int rate = 2; rate < 48; ++rate) {
+        SCOPED_TRACE(rate);
+        std::uint32_t steps = 0;
+        for (std::uint32_t k = 0; k < 65536; ++k) {
+            steps += StepTableFor(static_cast<std::uint16_t>(k))[static_cast<std::size_t>(rate)];
+        }
+        EXPECT_EQ(steps, static_cast<std::uint32_t>((4 + rate % 4) << (rate / 4 + 2)));
+    }
+}
+
+}  // namespace
+}  // namespace qzr::emulator::detail
+
+namespace qzr::emulator {
+namespace {
+
+// The key-on edge sample makes no step even when it is a tick sample.
+TEST(Envelope, NoAttackStepInTheKeyOnSample) {
+    for (int offset = 0; offset < 3; ++offset) {
+        SCOPED_TRACE(offset);
+        Program p;
+        p.Write(0x80 + 24, 30).Wait(static_cast<std::uint64_t>(offset)).Key(0, 0x8);
+        const auto latch = p.Next();  // the key write precedes Next() - 1: latched in Next()
+        YM2151 chip;
+        std::vector<std::uint16_t> levels;
+        test::Run(chip, p, latch + 4, [&](std::uint64_t, StereoSample) {
+            levels.push_back(chip.InspectSlot(24).level);
+        });
+        EXPECT_EQ(levels[latch], 1023);
+        EXPECT_EQ(chip.InspectSlot(24).phaseState, EnvelopePhase::Attack);
+        EXPECT_LT(levels[latch + 3], 1023);  // a tick came since, and rate 60 steps on every tick
+    }
+}
+
+// Lowering D1L below the level during the first decay: the decay runs on to 1008, jumps to
+// silence and releases with the key still held.
+TEST(Envelope, SustainLevelBelowTheDecayRunsOnToSilence) {
+    Program p;
+    p.Write(0x80 + 24, 31).Write(0xA0 + 24, 20).Write(0xE0 + 24, 0xF0).Key(0, 0x8).Wait(3000);
+    p.Write(0xE0 + 24, 0x20);  // sustain 64, already passed
+    YM2151 chip;
+    std::vector<SlotView> views;
+    test::Run(chip, p, 20000,
+              [&](std::uint64_t, StereoSample) { views.push_back(chip.InspectSlot(24)); });
+    ASSERT_GT(views[p.Next()].level, 100);
+    bool jumped = false;
+    for (std::size_t n = p.Next(); n + 1 < views.size(); ++n) {
+        if (views[n].level >= 1008 && views[n].level < 1023) {
+            EXPECT_EQ(views[n].phaseState, EnvelopePhase::Decay);
+            EXPECT_EQ(views[n + 1].level, 1023);
+            EXPECT_EQ(views[n + 1].phaseState, EnvelopePhase::Release);
+            jumped = true;
+            break;
+        }
+        EXPECT_NE(views[n].phaseState, EnvelopePhase::Sustain) << n;
+    }
+    EXPECT_TRUE(jumped);
+}
+
+}  // namespace
+}  // namespace qzr::emulator
