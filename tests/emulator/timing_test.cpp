@@ -105,6 +105,44 @@ TEST(Timing, WhenEachRegisterTakesEffect) {
     }
 }
 
+// The LFO latches AM at cycle 15 of the fifth sample of its 8-sample cycle and PM at cycle 15
+// of the first; slots worked after cycle 16 (AM: slots 16..31, PM: 23..31, as PM is looked at
+// seven cycles early) see a new value one sample before the others.
+TEST(Timing, LfoLatchesReachTheLaterSlotsFirst) {
+    struct Case {
+        const char* name;
+        std::uint8_t setupReg, setupValue, reg, value;
+        std::array<int, 4> firstSample;
+        bool compareIncrement;
+    };
+    const std::vector<Case> cases{
+        {"AMD", 0x38 + 1, 0x01, 0x19, 0x20, {5, 5, 4, 4}, false},
+        // The PM product's last round (PMD bit 0) begins on the very cycle the write lands, so
+        // the latch at n already moves by one; the full new depth follows at n + 8.
+        {"PMD", 0x38 + 1, 0x70, 0x19, 0x80 | 127, {1, 1, 1, 0}, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Program base = FourSines();
+        base.Write(0x1B, 0x01).Write(0x19, 0x80 | 16).Write(c.setupReg, c.setupValue);
+        base.At((base.Next() + 64) / 8 * 8);  // the write precedes the first sample of a cycle
+        const auto n = static_cast<std::int64_t>(base.Next());
+        const Trace before = test::Record(base, static_cast<std::uint64_t>(n) + 20);
+        Program changed = base;
+        changed.Write(c.reg, c.value);
+        const Trace after = test::Record(changed, static_cast<std::uint64_t>(n) + 20);
+        for (int group : kGroups) {
+            SCOPED_TRACE(kGroupNames[group]);
+            const auto slot = static_cast<std::size_t>(1 + 8 * group);
+            const std::int64_t first =
+                test::FirstDifference(before, after, [&](const Trace& t, std::size_t m) {
+                    const SlotView& v = t.slots[m][slot];
+                    return c.compareIncrement ? static_cast<std::int64_t>(v.increment) : v.output;
+                });
+            EXPECT_EQ(first, n + c.firstSample[static_cast<std::size_t>(group)]);
+        }
+    }
+}
+
 // Carrier choice and output enables are read late in the pipeline: C2's flags belong to the
 // sample before the write.
 TEST(Timing, OutputEnablesOfEachOperator) {
