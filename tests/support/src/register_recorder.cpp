@@ -14,12 +14,14 @@ int RegisterRecorder::Reset() {
 
 int RegisterRecorder::OpmReg(std::uint8_t reg) {
     const std::scoped_lock lock{mutex_};
+    if (selected_ != -1) ++tornWrites_;
     selected_ = reg;
     return 0;
 }
 
 int RegisterRecorder::OpmPoke(std::uint8_t data) {
     const std::scoped_lock lock{mutex_};
+    if (selected_ == -1) ++tornWrites_;
     writes_.emplace_back(selected_, data);
     selected_ = -1;
     return 0;
@@ -43,10 +45,16 @@ int RegisterRecorder::Resets() const {
     return resets_;
 }
 
+int RegisterRecorder::TornWrites() const {
+    const std::scoped_lock lock{mutex_};
+    return tornWrites_;
+}
+
 void RegisterRecorder::Clear() {
     const std::scoped_lock lock{mutex_};
     writes_.clear();
     resets_ = 0;
+    tornWrites_ = 0;
 }
 
 bool RegisterRecorder::FireTick() const {

@@ -25,6 +25,9 @@ public:
 
     std::vector<Write> Writes() const;
     int Resets() const;
+    // Selects followed by another select, and data without a select: what two flows writing
+    // registers at once would leave.
+    int TornWrites() const;
     void Clear();
 
     // Calls the tick handed over last; false when there is none.
@@ -35,6 +38,7 @@ private:
     std::vector<Write> writes_;
     int selected_ = -1;
     int resets_ = 0;
+    int tornWrites_ = 0;
     player::TickProcedure tick_ = nullptr;
 };
 
