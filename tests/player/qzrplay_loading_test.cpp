@@ -171,6 +171,7 @@ TEST(QzrplayAlone, WithoutAnEmulatorEveryOperationGivesZero) {
     const std::string song = (dir / "song.qzr").string();
     SongBytes{kOPMTarget}.Speed(1).RowCount(1).Event(0, 0, 1, 1).WriteTo(song);
 
+    EXPECT_EQ(CallByName("GetSongPosition", player.c_str()), 0);
     EXPECT_EQ(CallByName("InitOPM", player.c_str(), 44100, 200), 0);
     EXPECT_EQ(CallByName("PlaySong", player.c_str(), song.c_str()), 0);
     EXPECT_EQ(CallByName("GetSongPosition", player.c_str()), 0);
