@@ -143,6 +143,27 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     }
 }
 
+// The step a tick would make in the slot's present state, without a key-on edge.
+inline int StepSize(const EnvelopeSlot& slot, const EnvelopeRegs& regs, std::uint8_t keyCode5,
+                    const StepTable& steps) {
+    std::uint8_t r;
+    switch (slot.phase) {
+        case EnvelopePhase::Attack:
+            r = regs.ar;
+            break;
+        case EnvelopePhase::Decay:
+            r = regs.d1r;
+            break;
+        case EnvelopePhase::Sustain:
+            r = regs.d2r;
+            break;
+        default:
+            r = static_cast<std::uint8_t>(2 * regs.rr + 1);
+            break;
+    }
+    return steps[EffectiveRate(r, regs.ks, keyCode5)];
+}
+
 // True when, with the key unchanged, a sample without a tick leaves the envelope as it is:
 // away from level 0, the sustain level and the top, with nothing to leave by key-off.
 inline bool EnvelopeSettled(const EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn) {

@@ -358,7 +358,9 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
     }
     out[si] = value;
 
-    if (steps != nullptr || keyChanged || !slot.envelopeSettled) {
+    // A settled envelope changes only by a step on a tick, or by a key change.
+    if (keyChanged || !slot.envelopeSettled ||
+        (steps != nullptr && StepSize(slot.envelope, regs.envelope, slot.keyCode5, *steps) != 0)) {
         UpdateEnvelope(slot.envelope, regs.envelope, keyOn, edge, slot.keyCode5, steps);
         slot.envelopeSettled = EnvelopeSettled(slot.envelope, regs.envelope, keyOn);
     }
