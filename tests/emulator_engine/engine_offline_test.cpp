@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -128,6 +129,36 @@ TEST(EngineOffline, HostWritesQueueBehindEachOtherAndResetDropsThoseNotYetMade) 
         {2, false, 0x80, 7}, {263, false, 0x28, 1}, {264, false, 0x29, 1}};
     EXPECT_EQ(recorded.Events(), expected);
     EXPECT_EQ(gTicks.positions.size(), 1u);  // the reset kept the tick procedure
+}
+
+// What a tick saw when it called the lifecycle operations on its own engine.
+struct Reentry {
+    StartResult start = StartResult::Started;
+    std::size_t rendered = 1;
+    ActiveOutput active = ActiveOutput::None;
+};
+Reentry gReentry;
+
+void ReenteringTick() {
+    Engine& engine = *gTicks.engine;
+    gReentry.start = engine.Start(StartOptions{});
+    engine.Stop();
+    std::array<std::int16_t, 8> frames{};
+    gReentry.rendered = engine.Render(frames);
+    gReentry.active = engine.Active();
+}
+
+TEST(EngineOffline, ATickCallingStartStopOrRenderNeitherDeadlocksNorStopsItself) {
+    Engine engine(std::make_unique<RecordingChip>());
+    gTicks.Clear(&engine, 0);
+    ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
+    engine.SetTickProcedure(&ReenteringTick);
+    std::vector<NativeFrame> frames(1000);
+    EXPECT_EQ(engine.RenderNative(frames), frames.size());
+    EXPECT_EQ(gReentry.start, StartResult::AlreadyRunning);
+    EXPECT_EQ(gReentry.rendered, 0u);
+    EXPECT_EQ(gReentry.active, ActiveOutput::Offline);
+    EXPECT_EQ(engine.Active(), ActiveOutput::Offline);
 }
 
 TEST(EngineOffline, StartChecksItsArgumentsAndRunsOnlyOnce) {

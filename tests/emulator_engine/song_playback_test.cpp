@@ -112,7 +112,7 @@ TEST(SongPlayback, ACompiledSongPlaysItsNotesAtTheirTimesThroughThePlayerLibrary
             if (i + 1 < notes.size()) {
                 EXPECT_NEAR(notes[i].releaseSeconds, expected[i].releaseSeconds, 0.010);
             }
-            EXPECT_LT(std::abs(test::Cents(notes[i].frequencyHz, expected[i].frequencyHz)), 2.0)
+            EXPECT_LT(std::abs(test::Cents(notes[i].frequencyHz, expected[i].frequencyHz)), 1.0)
                 << notes[i].frequencyHz << " Hz";
         }
     }

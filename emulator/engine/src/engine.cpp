@@ -34,7 +34,7 @@ struct Engine::Impl {
         silentClock.reset();
         frames.reset();
         native.reset();
-        active = ActiveOutput::None;
+        active.store(ActiveOutput::None);
         running.store(false);
         queue.Clear();
         tick.store(nullptr);
@@ -48,8 +48,10 @@ struct Engine::Impl {
     std::atomic<std::uint64_t> position{0};
     std::atomic<bool> running{false};
 
-    mutable std::mutex lifecycle;  // Start, Stop, Render and the members below
-    ActiveOutput active = ActiveOutput::None;
+    // Read without the lock, so that a tick may ask while an offline pull holds it.
+    std::atomic<ActiveOutput> active{ActiveOutput::None};
+
+    std::mutex lifecycle;  // Start, Stop, Render and the members below
     std::unique_ptr<NativeRenderer> native;
     std::unique_ptr<FrameRenderer> frames;
     std::unique_ptr<AudioDevice> device;
@@ -69,7 +71,7 @@ StartResult Engine::Start(const StartOptions& options) {
     if (InsideTick()) return StartResult::AlreadyRunning;
     Impl& s = *impl_;
     const std::lock_guard lock(s.lifecycle);
-    if (s.active != ActiveOutput::None) return StartResult::AlreadyRunning;
+    if (s.active.load() != ActiveOutput::None) return StartResult::AlreadyRunning;
     try {
         s.chip->Reset();
         s.queue.Clear();
@@ -84,19 +86,19 @@ StartResult Engine::Start(const StartOptions& options) {
         // Writes are accepted from here on, so none made after Start returns is lost.
         s.running.store(true);
         if (options.output == Output::Offline) {
-            s.active = ActiveOutput::Offline;
+            s.active.store(ActiveOutput::Offline);
             return StartResult::Started;
         }
         if (options.output == Output::DeviceOrSilentClock) {
             s.device = OpenAudioDevice(options.sampleRate, DeviceBufferFrames(options), *s.frames);
             if (s.device) {
-                s.active = ActiveOutput::Device;
+                s.active.store(ActiveOutput::Device);
                 return StartResult::Started;
             }
         }
         PacingClock& clock = options.clock != nullptr ? *options.clock : SteadyPacingClock();
         s.silentClock = std::make_unique<SilentClock>(*s.frames, options.sampleRate, clock);
-        s.active = ActiveOutput::SilentClock;
+        s.active.store(ActiveOutput::SilentClock);
         return StartResult::Started;
     } catch (const std::exception&) {
         // Out of memory or no thread to be had: report that nothing runs.
@@ -112,10 +114,7 @@ void Engine::Stop() {
     impl_->StopLocked();
 }
 
-ActiveOutput Engine::Active() const {
-    const std::lock_guard lock(impl_->lifecycle);
-    return impl_->active;
-}
+ActiveOutput Engine::Active() const { return impl_->active.load(); }
 
 void Engine::Write(std::uint8_t reg, std::uint8_t value) {
     if (!impl_->running.load(std::memory_order_acquire)) return;
@@ -135,7 +134,7 @@ std::size_t Engine::Render(std::span<std::int16_t> interleaved) {
     if (InsideTick()) return 0;
     Impl& s = *impl_;
     const std::lock_guard lock(s.lifecycle);
-    if (s.active != ActiveOutput::Offline) return 0;
+    if (s.active.load() != ActiveOutput::Offline) return 0;
     s.frames->Render(interleaved);
     return interleaved.size() / 2;
 }
@@ -144,7 +143,7 @@ std::size_t Engine::RenderNative(std::span<NativeFrame> frames) {
     if (InsideTick()) return 0;
     Impl& s = *impl_;
     const std::lock_guard lock(s.lifecycle);
-    if (s.active != ActiveOutput::Offline) return 0;
+    if (s.active.load() != ActiveOutput::Offline) return 0;
     s.native->Render(frames);
     return frames.size();
 }

@@ -26,7 +26,9 @@ extern "C" {
 QZR_X68SOUND_API int X68Sound_Start(intptr_t rate, intptr_t fm, intptr_t other,
                                     intptr_t tickPeriodMs, intptr_t bufferCount, intptr_t latencyMs,
                                     intptr_t reserved) QZR_X68SOUND_NOEXCEPT;
-/* Stops the output and joins every thread the library started; Start works again after it. */
+/* Stops the output and joins every thread the library started; Start works again after it.
+ * Forgets the tick procedure. Called from inside the tick it does nothing (the tick runs on a
+ * thread it would have to join). */
 QZR_X68SOUND_API int X68Sound_Free(void) QZR_X68SOUND_NOEXCEPT;
 /* Drops the queued writes and resets the chip before its next sample; the tick stays. */
 QZR_X68SOUND_API int X68Sound_Reset(void) QZR_X68SOUND_NOEXCEPT;

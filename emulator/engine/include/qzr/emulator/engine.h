@@ -50,10 +50,11 @@ struct StartOptions {
 // Start) runs just before native sample floor(k * kChipClockHz * period / 64,000) is computed,
 // so ticks keep time with the sound whatever the resampler looks ahead.
 //
-// Threads: Write, Reset, SetTotalVolume and SetTickProcedure may be called from any thread,
-// including from inside the tick; the tick is never called while the engine holds a lock that
-// they need. Start, Stop and Render are serialised among themselves; from inside the tick they
-// do nothing (Start reports AlreadyRunning, Render returns 0).
+// Threads: Write, Reset, SetTotalVolume, SetTickProcedure, Active and NativeSamplePosition may
+// be called from any thread, including from inside the tick; the tick is never called while the
+// engine holds a lock that they need. Start, Stop, Render and RenderNative are serialised among
+// themselves; from inside the tick they do nothing (Start reports AlreadyRunning, the pulls
+// return 0), since the tick runs on the thread they would have to wait for.
 class Engine {
 public:
     explicit Engine(std::unique_ptr<Chip> chip = MakeYM2151Chip());
