@@ -86,3 +86,35 @@ TEST(RotateRows, StartsAtTheGivenRowAndFillsMissingRowsAsThePlayerDoes) {
 
 }  // namespace
 }  // namespace qzr::test
+
+namespace qzr::test {
+namespace {
+
+TEST(RotateRows, HeldNotesAreKeyedAgainWhereTheNewSongTakesOver) {
+    const SongTarget& target = kOPMTarget;
+    constexpr int kRows = 8;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(target.RowOffset(kRows)), 0);
+    bytes[static_cast<std::size_t>(target.RowCountLowOffset())] = kRows;
+    auto put = [&](int row, int channel, std::uint8_t note, std::uint8_t key) {
+        const auto at =
+            static_cast<std::size_t>(target.RowOffset(row)) + 2 * static_cast<std::size_t>(channel);
+        bytes[at] = note;
+        bytes[at + 1] = key;
+    };
+    put(1, 0, 49, 1);  // ch1: held from row 1 on
+    put(1, 1, 50, 1);  // ch2: keyed off again at row 3
+    put(3, 1, 0, 2);
+    put(2, 2, 51, 1);  // ch3: held, but row 5 has its own note
+    put(5, 2, 52, 1);
+    put(0, 3, 53, 1);  // ch4: held, its pitch changed under legato at row 4
+    put(4, 3, 54, 0);
+    const tools::SongView song(tools::Chip::OPM, bytes);
+    const tools::SongView rotated(tools::Chip::OPM, tools::RotateRowsKeepingHeldNotes(song, 5));
+    std::vector<std::pair<int, int>> rowZero;
+    for (int c = 0; c < 5; ++c) rowZero.emplace_back(rotated.Note(0, c), rotated.Key(0, c));
+    EXPECT_EQ(rowZero,
+              (std::vector<std::pair<int, int>>{{49, 1}, {0, 0}, {52, 1}, {54, 1}, {0, 0}}));
+}
+
+}  // namespace
+}  // namespace qzr::test

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <random>
 #include <string>
 #include <system_error>
@@ -182,7 +183,13 @@ private:
         const SongView song(options_.chip, std::move(compiled.song));
         const int before = gPosition.row.load();
         const int first = song.RowCount() == 0 ? 0 : before % song.RowCount();
-        TempSongFile file(RotateRows(song, first));
+        TempSongFile file(RotateRowsKeepingHeldNotes(song, first));
+        if (!file.Written()) {
+            failure_ = {"qzr: cannot hand the new song over (" + file.Path() +
+                        " cannot be written); the old song plays on"};
+            if (!options_.terminal) std::fprintf(err_, "%s\n", failure_.front().c_str());
+            return;
+        }
         Load(song, first, [&] { return Hand(file.Path().c_str()); });
         const auto took =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began);
@@ -274,12 +281,13 @@ private:
         explicit TempSongFile(const std::vector<std::uint8_t>& bytes)
             : path_(std::filesystem::temp_directory_path() /
                     ("qzr-play-" + std::to_string(std::random_device{}()) + ".qzr")) {
-            std::FILE* file = std::fopen(path_.string().c_str(), "wb");
-            if (file != nullptr) {
-                std::fwrite(bytes.data(), 1, bytes.size(), file);
-                std::fclose(file);
-            }
+            std::ofstream file(path_, std::ios::binary);
+            file.write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+            file.close();
+            written_ = static_cast<bool>(file);
         }
+        bool Written() const { return written_; }
         ~TempSongFile() {
             std::error_code ignored;
             std::filesystem::remove(path_, ignored);
@@ -290,6 +298,7 @@ private:
 
     private:
         std::filesystem::path path_;
+        bool written_ = false;
     };
 
     const PlayOptions& options_;

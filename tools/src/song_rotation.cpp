@@ -26,4 +26,33 @@ std::vector<std::uint8_t> RotateRows(const SongView& song, int first) {
     return rotated;
 }
 
+std::vector<std::uint8_t> RotateRowsKeepingHeldNotes(const SongView& song, int first) {
+    std::vector<std::uint8_t> rotated = RotateRows(song, first);
+    const SongTarget& target = song.Target();
+    const auto rowZero = static_cast<std::size_t>(target.rowsStart);
+    if (song.RowCount() == 0 ||
+        rotated.size() < rowZero + static_cast<std::size_t>(target.RowSize())) {
+        return rotated;
+    }
+    constexpr std::uint8_t kKeyOn = 1;
+    constexpr std::uint8_t kKeyOff = 2;
+    constexpr std::uint8_t kHighestNote = 96;
+    for (int c = 0; c < target.channelCount; ++c) {
+        const auto at = rowZero + 2 * static_cast<std::size_t>(c);
+        if (rotated[at] != 0 || rotated[at + 1] != 0) continue;
+        std::uint8_t pitch = 0;
+        std::uint8_t key = 0;
+        for (int row = first - 1; row >= 0 && key == 0; --row) {
+            const std::uint8_t k = song.Key(row, c);
+            if (pitch == 0 && song.Note(row, c) <= kHighestNote) pitch = song.Note(row, c);
+            if (k == kKeyOn || k == kKeyOff) key = k;
+        }
+        if (key == kKeyOn && pitch != 0) {
+            rotated[at] = pitch;
+            rotated[at + 1] = kKeyOn;
+        }
+    }
+    return rotated;
+}
+
 }  // namespace qzr::tools

@@ -13,4 +13,10 @@ namespace qzr::tools {
 // them (bytes of 255). `first` must be below RowCount().
 std::vector<std::uint8_t> RotateRows(const SongView& song, int first);
 
+// RotateRows for a song taken over mid-way: a channel whose note is still held at row `first`
+// (keyed on before it and not keyed off since) and that has nothing new in that row is keyed on
+// again there, with the pitch it had, so the new song sounds at once rather than from each
+// channel's next note.
+std::vector<std::uint8_t> RotateRowsKeepingHeldNotes(const SongView& song, int first);
+
 }  // namespace qzr::tools
