@@ -71,6 +71,21 @@ TEST_F(RenderTest, TinySongHasTheRightLengthAndPitch) {
     EXPECT_LT(Peak(samples, FramesForTicks(64 * 6) + kRate / 10, kRate), 16);
 }
 
+// The bar needs a terminal: util-linux's `script` gives the program one.
+TEST_F(RenderTest, ProgressBarOnlyOnATerminal) {
+    if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "no script(1) for a terminal";
+    const ProgramResult onTerminal = RunProgram(
+        {"/usr/bin/script", "-qec", QzrPath() + " render tiny.opm.mml.qzr -o tty.wav", "/dev/null"},
+        dir_.Path());
+    ASSERT_EQ(onTerminal.status, 0) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find("rendering ["), std::string::npos) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find("100%"), std::string::npos);
+    // Into a pipe: nothing at all on either stream.
+    const ProgramResult piped = Qzr({"render", "tiny.opm.mml.qzr", "-o", "pipe.wav"});
+    EXPECT_EQ(piped.err + piped.out, "");
+    EXPECT_EQ(DecodeSamples(dir_ / "tty.wav"), DecodeSamples(dir_ / "pipe.wav"));
+}
+
 TEST_F(RenderTest, TwoLoopsLastTwoPassesAndTheTail) {
     ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "one.wav"}).status, 0);
     ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "two.wav", "--loops", "2"}).status, 0);
