@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kExitBadInput = 2;
 constexpr int kExitCannotWrite = 1;
+// The whole render is held in memory before it is written: 2^28 frames (80 minutes) is 1 GiB.
+constexpr std::uint64_t kMaxFrames = std::uint64_t{1} << 28;
 
 void PrintUsage() { std::fputs("usage: ymrender SCRIPT [-o OUT.wav] [--samples N]\n", stderr); }
 
@@ -77,6 +79,12 @@ int main(int argc, char** argv) {
     }
     const auto scheduled = qzr::ymrender::ScheduleWrites(parsed.writes);
     const std::uint64_t count = samples.value_or(qzr::ymrender::DefaultSampleCount(scheduled));
+    if (count > kMaxFrames) {
+        std::fprintf(stderr, "ymrender: %llu samples is more than the %llu a render may have\n",
+                     static_cast<unsigned long long>(count),
+                     static_cast<unsigned long long>(kMaxFrames));
+        return kExitBadInput;
+    }
     const auto frames = qzr::ymrender::RenderScript(scheduled, count);
     const std::string path = output.value_or(*script + ".wav");
     const std::string error = qzr::ymrender::WriteFileReplacing(

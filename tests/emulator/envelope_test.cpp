@@ -44,7 +44,9 @@ double MeanTime(const EnvelopeRun& run, std::uint64_t patternSamples, std::uint6
         for (int s = 0; s < 32; ++s) {
             auto& r = reached[static_cast<std::size_t>(s)];
             const auto latch = latched[static_cast<std::size_t>(s & 7)];
-            if (r < 0 && n >= latch && done(chip.InspectSlot(s).level)) {
+            // Levels move only on ticks (samples 2, 5, 8, ...) and at the key-on edge.
+            const bool canMove = n % 3 == 2 || n == latch;
+            if (r < 0 && n >= latch && canMove && done(chip.InspectSlot(s).level)) {
                 r = static_cast<std::int64_t>(n - latch);
             }
         }

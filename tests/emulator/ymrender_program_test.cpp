@@ -43,6 +43,7 @@ TEST(Ymrender, WritesTheScriptsNameWithWavAtTheNativeRate) {
 TEST(Ymrender, BadInputGivesItsLineAndStatusTwo) {
     qzr::test::TempDir dir("ymrender");
     qzr::test::WriteText(dir / "bad.txt", "# fine\n5 8 0\n4 8 0\n");
+    qzr::test::WriteText(dir / "good.txt", "0 8 0\n");
     qzr::test::WriteText(dir / "keep.wav", "precious");
     struct Case {
         std::string arguments, errors;
@@ -52,7 +53,9 @@ TEST(Ymrender, BadInputGivesItsLineAndStatusTwo) {
          "bad.txt:3: sample 4 comes after sample 5; lines must be in order of sample\n"},
         {"missing.txt", "ymrender: cannot read missing.txt\n"},
         {"", "usage: ymrender SCRIPT [-o OUT.wav] [--samples N]\n"},
-        {"bad.txt --samples ten", "ymrender: --samples needs a whole number, not \"ten\"\n"}};
+        {"bad.txt --samples ten", "ymrender: --samples needs a whole number, not \"ten\"\n"},
+        {"good.txt --samples 99999999999",
+         "ymrender: 99999999999 samples is more than the 268435456 a render may have\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
         const Outcome out = RunYmrender(dir, c.arguments);
