@@ -56,7 +56,10 @@ private:
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code ec;
     if (std::filesystem::equivalent(a, b, ec)) return true;
-    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
+    const auto canonicalA = std::filesystem::weakly_canonical(a, ec);
+    if (ec) return false;
+    const auto canonicalB = std::filesystem::weakly_canonical(b, ec);
+    return !ec && canonicalA == canonicalB;
 }
 
 void ApplyFade(std::span<std::int16_t> interleaved, std::int64_t firstFrame,
