@@ -1,5 +1,6 @@
 #include <condition_variable>
 #include <mutex>
+#include <new>
 
 #include "qzr/emulator/pacing_clock.h"
 
@@ -39,8 +40,12 @@ public:
 }  // namespace
 
 PacingClock& SteadyPacingClock() {
-    static SteadyClock clock;
-    return clock;
+    // Built in static storage and never destroyed: when the library is unloaded while the silent
+    // clock runs, this object is made after the library's engine, so a destructor would run
+    // first, under the clock thread that the engine's own teardown has yet to stop.
+    alignas(SteadyClock) static unsigned char storage[sizeof(SteadyClock)];
+    static SteadyClock* const clock = new (storage) SteadyClock;
+    return *clock;
 }
 
 }  // namespace qzr::emulator
