@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -222,6 +223,38 @@ TEST(EnvelopeSteps, SlowRatesAverageTheirOwnDensity) {
         }
         EXPECT_EQ(steps, static_cast<std::uint32_t>((4 + rate % 4) << (rate / 4 + 2)));
     }
+}
+
+// The sample loop skips the envelope of a slot that is settled; that must never skip a change.
+// Every level, phase, key state and sustain level: a settled envelope stays as it is through a
+// sample without a tick, and a tick sample whose step is 0 is the same as one without a tick.
+TEST(EnvelopeSteps, ASettledEnvelopeIsLeftAsItIsWithoutAStep) {
+    const std::array phases{EnvelopePhase::Attack, EnvelopePhase::Decay, EnvelopePhase::Sustain,
+                            EnvelopePhase::Release};
+    int settledCount = 0;
+    for (int d1l = 0; d1l < 16; ++d1l) {
+        EnvelopeRegs regs{31, 5, 3, 7, static_cast<std::uint8_t>(d1l), 0,
+                          static_cast<std::uint8_t>(2 * (d1l == 15 ? 31 : d1l))};
+        for (const EnvelopePhase phase : phases) {
+            for (int level = 0; level <= kLevelSilent; ++level) {
+                for (const bool keyOn : {false, true}) {
+                    const EnvelopeSlot before{static_cast<std::uint16_t>(level), phase};
+                    if (!EnvelopeSettled(before, regs, keyOn)) continue;
+                    ++settledCount;
+                    EnvelopeSlot after = before;
+                    UpdateEnvelope(after, regs, keyOn, false, 0, nullptr);
+                    ASSERT_EQ(after.level, before.level) << level << " " << d1l << " " << keyOn;
+                    ASSERT_EQ(after.phase, before.phase) << level << " " << d1l << " " << keyOn;
+                }
+            }
+        }
+    }
+    // Silent released slots and notes held at full level are among the settled states.
+    EXPECT_TRUE(EnvelopeSettled(EnvelopeSlot{kLevelSilent, EnvelopePhase::Release},
+                                EnvelopeRegs{31, 5, 3, 7, 2, 0, 4}, false));
+    EXPECT_TRUE(EnvelopeSettled(EnvelopeSlot{0, EnvelopePhase::Decay},
+                                EnvelopeRegs{31, 5, 3, 7, 2, 0, 4}, true));
+    EXPECT_GT(settledCount, 0);
 }
 
 }  // namespace

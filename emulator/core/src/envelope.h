@@ -164,12 +164,25 @@ inline int StepSize(const EnvelopeSlot& slot, const EnvelopeRegs& regs, std::uin
     return steps[EffectiveRate(r, regs.ks, keyCode5)];
 }
 
-// True when, with the key unchanged, a sample without a tick leaves the envelope as it is:
-// away from level 0, the sustain level and the top, with nothing to leave by key-off.
+// True when, with the key unchanged, a sample without a tick leaves the envelope as it is: no
+// jump to silence pending, and no phase change due (leaving the attack at level 0, the decay at
+// the sustain level or the top, the sustain at the top, anything but release at key-off).
+// Silent released slots and notes held at full level are then skipped in most samples.
 inline bool EnvelopeSettled(const EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn) {
     const int level = slot.level;
-    return level != 0 && level < kLevelOff && (level >> 4) != regs.sustainBlock &&
-           (keyOn || slot.phase == EnvelopePhase::Release);
+    const bool off = level >= kLevelOff;
+    if (off && level != kLevelSilent && slot.phase != EnvelopePhase::Attack) return false;
+    if (!keyOn) return slot.phase == EnvelopePhase::Release;
+    switch (slot.phase) {
+        case EnvelopePhase::Attack:
+            return level != 0;
+        case EnvelopePhase::Decay:
+            return !off && (level >> 4) != regs.sustainBlock;
+        case EnvelopePhase::Sustain:
+            return !off;
+        default:
+            return true;
+    }
 }
 
 }  // namespace qzr::emulator::detail
