@@ -150,6 +150,35 @@ TEST_F(RecordingPlayer, UnopenableSongChangesNothingAndTheSongPlayingGoesOn) {
     }
 }
 
+// As root every file can be read; the child that tries the unreadable song gives up root
+// first, so the player's own open really fails. The song already playing must go on.
+TEST_F(RecordingPlayer, UnreadableSongIsRefusedEvenWhereTheTestsRunAsRoot) {
+    SongBytes playing{kOPMTarget};
+    playing.Speed(1).RowCount(8);
+    for (int row = 0; row < 8; ++row) playing.Event(row, 0, static_cast<std::uint8_t>(row + 1), 1);
+    const auto locked = WriteSong("locked.qzr", playing.Get());
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    std::filesystem::permissions(dir_.Path(), std::filesystem::perms::all);
+    PlaySongFile(WriteSong("playing.qzr", playing.Get()));
+    Recorder("RecorderFireTicks", 2);
+    Recorder("RecorderClear");
+
+    const auto tryLocked = [&](bool opn2) {
+        if (::geteuid() == 0 && (::setresgid(65534, 65534, 65534) != 0 ||
+                                 ::setresuid(65534, 65534, 65534) != 0)) {
+            std::exit(3);
+        }
+        if (::access(locked.c_str(), R_OK) == 0) std::exit(4);
+        const bool refused = PlaySongFile(locked, opn2) == 0 && Recorder("RecorderCount") == 0 &&
+                             Player("GetSongPosition") == 2 &&
+                             WritesOfTicks(1) == std::vector<Write>{{0x28, 0x02}, {8, 0}, {8, 0x78}};
+        std::exit(refused ? 0 : 1);
+    };
+    const std::string message = "Can't open file " + locked.string();
+    EXPECT_EXIT(tryLocked(false), testing::ExitedWithCode(0), message);
+    EXPECT_EXIT(tryLocked(true), testing::ExitedWithCode(0), message);
+}
+
 TEST_F(RecordingPlayer, RowsMissingAtTheEndOfTheFilePlayNothing) {
     SongBytes song{kOPMTarget};
     song.Speed(1).RowCount(4).Event(0, 0, 13, 1).Event(1, 0, 0, 2);  // rows 2 and 3 absent
