@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 
 #include "envelope.h"
@@ -290,10 +291,6 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
         slot.keyCode5 = pitch.keyCode5;
     }
 
-    const bool keyOn = ((keys >> s) & 1) != 0;
-    const bool keyChanged = ((changed >> s) & 1) != 0;
-    const bool edge = keyOn && keyChanged;
-
     // One clamp gives the same as clamping after AM and again after TL.
     const std::uint32_t e = std::min(1023u, slot.envelope.level + regs.tl8 + am[slot.amShift]);
 
@@ -358,13 +355,16 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
     }
     out[si] = value;
 
-    // A settled envelope changes only by a step on a tick, or by a key change.
-    if (keyChanged || !slot.envelopeSettled ||
+    // A settled envelope changes only by a step on a tick, or by a key change (which Step marks
+    // unsettled before the slots run). A key-on edge's phase reset is made after all slots.
+    if (!slot.envelopeSettled ||
         (steps != nullptr && StepSize(slot.envelope, regs.envelope, slot.keyCode5, *steps) != 0)) {
+        const bool keyOn = ((keys >> s) & 1) != 0;
+        const bool edge = keyOn && ((changed >> s) & 1) != 0;
         UpdateEnvelope(slot.envelope, regs.envelope, keyOn, edge, slot.keyCode5, steps);
         slot.envelopeSettled = EnvelopeSettled(slot.envelope, regs.envelope, keyOn);
     }
-    slot.phase = edge ? 0 : (slot.phase + slot.increment) & 0xFFFFFu;
+    slot.phase = (slot.phase + slot.increment) & 0xFFFFFu;
 
     if (Group == 3 && s == 31) lastSlotAttenuation = e;
 }
@@ -417,6 +417,9 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
         keyBits | (csmPulse ? 0xFFFFFFE0u : 0u) | (csmPulseBefore ? 0x1Fu : 0u);
     const std::uint32_t changed = keys ^ keyLatched;
     keyLatched = keys;
+    for (std::uint32_t bits = changed; bits != 0; bits &= bits - 1) {
+        slots[static_cast<std::size_t>(std::countr_zero(bits))].envelopeSettled = false;
+    }
 
     // The slot loops are unrolled: every slot number is then a constant.
     // Each slot looks at PM seven cycles before its slot time and at AM at its slot time; a
@@ -459,6 +462,10 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
 #pragma GCC unroll 8
     for (int s = 24; s < 32; ++s) RunSlot<3>(s, pmNew, amNew, keys, changed, steps);
     lastNoiseBit = ((noiseBits >> 12) & 1) != 0;
+    // A key-on edge starts the slot's phase from 0 in the next sample.
+    for (std::uint32_t bits = keys & changed; bits != 0; bits &= bits - 1) {
+        slots[static_cast<std::size_t>(std::countr_zero(bits))].phase = 0;
+    }
 
     for (std::size_t s = 0; s < 15; ++s) {
         leftNow += out[s] & leftMask[s];
