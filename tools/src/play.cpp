@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <system_error>
@@ -114,6 +115,8 @@ public:
             }
             std::this_thread::sleep_for(kPollPeriod);
         }
+        // The time shown from here on is the time played, not counting the fade-out.
+        stoppedAt_ = Clock::now();
         StopCleanly();
         ShowStatus();
         if (options_.terminal) std::fputs("\n", out_);
@@ -144,7 +147,10 @@ private:
         passSeconds_ = static_cast<double>(song.TicksPerPass() * kTickPeriodMs) / 1000.0;
     }
 
-    double Elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+    double Elapsed() const {
+        const Clock::time_point end = stoppedAt_ ? *stoppedAt_ : Clock::now();
+        return std::chrono::duration<double>(end - start_).count();
+    }
 
     std::vector<std::filesystem::path> WatchedFiles(const CompileResult* compiled) const {
         std::vector<std::filesystem::path> files{*options_.watch};
@@ -312,6 +318,7 @@ private:
     int shownLines_ = 0;
     double passSeconds_ = 0;
     Clock::time_point start_{};
+    std::optional<Clock::time_point> stoppedAt_;
 };
 
 }  // namespace
