@@ -80,6 +80,11 @@ TEST_F(QzrPlay, EndsAfterSecondsOnTheSilentClock) {
     EXPECT_NEAR(rows[1] - rows[0], 33, 8);
     EXPECT_TRUE(Contains(result.out, "stopped at row")) << result.out;
     EXPECT_FALSE(Contains(result.out, "\r"));
+    // Without a device the composer is told, in one line, that nothing will be heard.
+    const bool device = RunProgram(Qzr({"devices", "--quiet"}), dir_.Path()).status == 0;
+    EXPECT_EQ(Contains(result.err, "no audio device; playing on the silent clock"), !device)
+        << result.err;
+    EXPECT_FALSE(Contains(result.err, "ALSA lib")) << result.err;
     // The time shown at the end is the time played; the 150 ms fade-out after it is not counted.
     EXPECT_TRUE(Contains(result.out, "passes, 0:01.2\n") ||
                 Contains(result.out, "passes, 0:01.3\n"))

@@ -86,6 +86,11 @@ public:
             std::fprintf(err_, "qzr: the emulator cannot start\n");
             return 1;
         }
+        if (engine_.Active() == emulator::ActiveOutput::SilentClock) {
+            std::fputs("qzr: no audio device; playing on the silent clock (in time, not heard)\n",
+                       err_);
+            std::fflush(err_);
+        }
         EnginePort::SetAfterTick(&ObserveTick);
         const std::string path = options_.song.string();
         // Without reloads the passes are known in ticks: the player stops exactly at the end of
