@@ -121,10 +121,26 @@ TEST_F(RecordingPlayer, HeaderValuesFollowEachLayoutsByteOrderAndShortFileRules)
     }
 }
 
+// The song a refused play must leave playing: eight rows at speed 1, a new note every row.
+SongBytes EightRowSong() {
+    SongBytes song{kOPMTarget};
+    song.Speed(1).RowCount(8);
+    for (int row = 0; row < 8; ++row) song.Event(row, 0, static_cast<std::uint8_t>(row + 1), 1);
+    return song;
+}
+
+// Plays `song` through its first two rows, then clears the record.
+void PlayUpToRowTwo(const std::filesystem::path& song) {
+    PlaySongFile(song);
+    Recorder("RecorderFireTicks", 2);
+    Recorder("RecorderClear");
+}
+
+// What the next tick of that song writes: row 2's note.
+const std::vector<Write> kRowTwoWrites{{0x28, 0x02}, {8, 0}, {8, 0x78}};
+
 TEST_F(RecordingPlayer, UnopenableSongChangesNothingAndTheSongPlayingGoesOn) {
-    SongBytes playing{kOPMTarget};
-    playing.Speed(1).RowCount(8);
-    for (int row = 0; row < 8; ++row) playing.Event(row, 0, static_cast<std::uint8_t>(row + 1), 1);
+    const SongBytes playing = EightRowSong();
     const auto folder = dir_ / "folder.qzr";
     std::filesystem::create_directory(folder);
     const auto locked = WriteSong("locked.qzr", playing.Get());
@@ -135,9 +151,7 @@ TEST_F(RecordingPlayer, UnopenableSongChangesNothingAndTheSongPlayingGoesOn) {
         if (path == locked && lockedIsReadable) continue;
         for (const bool opn2 : {false, true}) {
             SCOPED_TRACE(path.string() + (opn2 ? " PlaySong2" : " PlaySong"));
-            PlaySongFile(WriteSong("playing.qzr", playing.Get()));
-            Recorder("RecorderFireTicks", 2);
-            Recorder("RecorderClear");
+            PlayUpToRowTwo(WriteSong("playing.qzr", playing.Get()));
 
             testing::internal::CaptureStderr();
             EXPECT_EQ(PlaySongFile(path, opn2), 0);
@@ -145,7 +159,7 @@ TEST_F(RecordingPlayer, UnopenableSongChangesNothingAndTheSongPlayingGoesOn) {
                       "Can't open file " + path.string() + "\n");
             EXPECT_EQ(Recorder("RecorderCount"), 0);
             EXPECT_EQ(Player("GetSongPosition"), 2);
-            EXPECT_EQ(WritesOfTicks(1), (std::vector<Write>{{0x28, 0x02}, {8, 0}, {8, 0x78}}));
+            EXPECT_EQ(WritesOfTicks(1), kRowTwoWrites);
         }
     }
 }
@@ -153,15 +167,11 @@ TEST_F(RecordingPlayer, UnopenableSongChangesNothingAndTheSongPlayingGoesOn) {
 // As root every file can be read; the child that tries the unreadable song gives up root
 // first, so the player's own open really fails. The song already playing must go on.
 TEST_F(RecordingPlayer, UnreadableSongIsRefusedEvenWhereTheTestsRunAsRoot) {
-    SongBytes playing{kOPMTarget};
-    playing.Speed(1).RowCount(8);
-    for (int row = 0; row < 8; ++row) playing.Event(row, 0, static_cast<std::uint8_t>(row + 1), 1);
+    const SongBytes playing = EightRowSong();
     const auto locked = WriteSong("locked.qzr", playing.Get());
     std::filesystem::permissions(locked, std::filesystem::perms::none);
     std::filesystem::permissions(dir_.Path(), std::filesystem::perms::all);
-    PlaySongFile(WriteSong("playing.qzr", playing.Get()));
-    Recorder("RecorderFireTicks", 2);
-    Recorder("RecorderClear");
+    PlayUpToRowTwo(WriteSong("playing.qzr", playing.Get()));
 
     const auto tryLocked = [&](bool opn2) {
         if (::geteuid() == 0 && (::setresgid(65534, 65534, 65534) != 0 ||
@@ -171,7 +181,7 @@ TEST_F(RecordingPlayer, UnreadableSongIsRefusedEvenWhereTheTestsRunAsRoot) {
         if (::access(locked.c_str(), R_OK) == 0) std::exit(4);
         const bool refused = PlaySongFile(locked, opn2) == 0 && Recorder("RecorderCount") == 0 &&
                              Player("GetSongPosition") == 2 &&
-                             WritesOfTicks(1) == std::vector<Write>{{0x28, 0x02}, {8, 0}, {8, 0x78}};
+                             WritesOfTicks(1) == kRowTwoWrites;
         std::exit(refused ? 0 : 1);
     };
     const std::string message = "Can't open file " + locked.string();
