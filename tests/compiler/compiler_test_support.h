@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "qzr/compiler/compile_song.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 #include "qzr/test_support/byte_diff.h"
 #include "qzr/test_support/temp_dir.h"
 
