@@ -12,14 +12,15 @@
 #include <vector>
 
 #include "interrupt.h"
-#include "qzr/compiler/compile_song.h"
 #include "qzr/common/file_reading.h"
+#include "qzr/compiler/compile_song.h"
 #include "qzr/emulator/engine.h"
-#include "qzr/player/player.h"
+#include "qzr/format/player_timing.h"
+#include "qzr/player_core/player.h"
 #include "qzr/tools/check.h"
 #include "qzr/tools/engine_port.h"
 #include "qzr/tools/file_watch.h"
-#include "qzr/tools/song_loading.h"
+#include "qzr/tools/song_input.h"
 #include "qzr/tools/song_rotation.h"
 
 namespace qzr::tools {
@@ -33,8 +34,7 @@ constexpr std::int32_t kLatencyMs = 40;
 constexpr auto kPollPeriod = std::chrono::milliseconds(10);
 constexpr auto kTerminalRedraw = std::chrono::milliseconds(100);
 constexpr auto kPipeStatusPeriod = std::chrono::seconds(1);
-constexpr int kPlayerVolume = 1200;  // what the player sets
-constexpr int kFadeSteps = 30;       // over 5 ms each: the stop has no click
+constexpr int kFadeSteps = 30;  // over 5 ms each: the stop has no click
 constexpr auto kFadeStep = std::chrono::milliseconds(5);
 
 // Where the song is, as the rendering thread sees it after each tick. The player always starts
@@ -81,7 +81,7 @@ public:
           err_(err),
           port_(engine_, emulator::Output::DeviceOrSilentClock) {}
 
-    int Run(const SongView& song) {
+    int Run(const SongImage& song) {
         if (player::InitOPM(port_, kSampleRate, kLatencyMs) != 0) {
             std::fprintf(err_, "qzr: the emulator cannot start\n");
             return 1;
@@ -133,13 +133,13 @@ public:
 
 private:
     int Hand(const char* path) {
-        return song_->GetChip() == Chip::OPM ? player::PlaySong(port_, path)
-                                             : player::PlaySong2(port_, path);
+        return song_->Kind() == SongKind::OPM ? player::PlaySong(port_, path)
+                                              : player::PlaySong2(port_, path);
     }
 
     // Hands a song to the player, starting at the song's row `first`.
     template <typename Handover>
-    void Load(const SongView& song, int first, Handover handover) {
+    void Load(const SongImage& song, int first, Handover handover) {
         song_.emplace(song);
         gPosition.counting.store(false);
         gPosition.rowOffset.store(first);
@@ -170,7 +170,7 @@ private:
 
     void WatchSource() {
         const CompileResult compiled =
-            CompileFile(*options_.watch, TargetFor(options_.chip), std::filesystem::current_path());
+            CompileFile(*options_.watch, TargetFor(options_.kind), std::filesystem::current_path());
         watch_.Watch(WatchedFiles(&compiled));
     }
 
@@ -180,7 +180,7 @@ private:
         CompileResult compiled;
         if (source) {
             compiled =
-                CompileSource(*source, TargetFor(options_.chip), std::filesystem::current_path());
+                CompileSource(*source, TargetFor(options_.kind), std::filesystem::current_path());
         } else {
             compiled.status = CompileStatus::CannotOpenSource;
         }
@@ -191,7 +191,7 @@ private:
         }
         watch_.Watch(WatchedFiles(&compiled));
         failure_.clear();
-        const SongView song(options_.chip, std::move(compiled.song));
+        const SongImage song(options_.kind, std::move(compiled.song));
         const int before = gPosition.row.load();
         const int first = song.RowCount() == 0 ? 0 : before % song.RowCount();
         TempSongFile file(RotateRowsKeepingHeldNotes(song, first));
@@ -220,7 +220,7 @@ private:
             failure_.push_back("qzr: " + name + " does not compile (cannot read voice file '" +
                                compiled.failedPath + "'); the old song plays on");
             for (const Diagnostic& d :
-                 CheckSource(source, TargetFor(options_.chip), std::filesystem::current_path(),
+                 CheckSource(source, TargetFor(options_.kind), std::filesystem::current_path(),
                              *options_.watch)) {
                 failure_.push_back(FormatDiagnostic(name, d));
             }
@@ -235,7 +235,7 @@ private:
         const int rowCount = gPosition.rowCount.load();
         std::string sounding;
         const std::uint8_t mask = port_.SoundingChannels();
-        for (int c = 0; c < TargetFor(options_.chip).channelCount; ++c) {
+        for (int c = 0; c < TargetFor(options_.kind).channelCount; ++c) {
             sounding += (mask & (1u << c)) != 0 ? static_cast<char>('1' + c) : '-';
         }
         double total = passSeconds_;
@@ -317,7 +317,7 @@ private:
     std::FILE* err_;
     emulator::Engine engine_;
     EnginePort port_;
-    std::optional<SongView> song_;
+    std::optional<SongImage> song_;
     FileWatch watch_;
     std::vector<std::string> failure_;
     int shownLines_ = 0;
@@ -329,7 +329,7 @@ private:
 }  // namespace
 
 int RunPlay(const PlayOptions& options, std::FILE* out, std::FILE* err) {
-    const auto song = LoadSongView(options.song, options.chip, err);
+    const auto song = LoadSongImage(options.song, options.kind, err);
     if (!song) return 2;
     if (options.watch && !std::filesystem::is_regular_file(*options.watch)) {
         std::fprintf(err, "qzr: cannot read %s\n", options.watch->string().c_str());
