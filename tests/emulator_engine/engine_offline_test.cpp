@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
+#include "qzr/test_support/tone_analysis.h"
 #include "recording_chip.h"
 #include "ticks_below.h"
-#include "tone_analysis.h"
 
 namespace qzr::emulator {
 namespace {
@@ -202,8 +202,8 @@ TEST(EngineOffline, TotalVolumeScalesTheLevelAndLoudOutputSaturatesWithoutWrappi
         Engine engine(std::make_unique<RecordingChip>(12'000.0, 1000.0));
         ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
         engine.SetTotalVolume(c.volume);
-        const auto left = test::Channel(RenderSeconds(engine, 0.5), 0);
-        EXPECT_NEAR(test::Peak(left), c.peak, c.peak * 0.005 + 1.0);
+        const auto left = qzr::test::Channel(RenderSeconds(engine, 0.5), 0);
+        EXPECT_NEAR(qzr::test::Peak(left), c.peak, c.peak * 0.005 + 1.0);
     }
 
     Engine unity(std::make_unique<RecordingChip>(12'000.0, 1000.0));
@@ -231,7 +231,7 @@ TEST(EngineOffline, WithTheFMChipOffTicksComeButTheOutputIsSilent) {
     ASSERT_EQ(engine.Start(options), StartResult::Started);
     engine.SetTickProcedure(&RecordTick);
     const auto out = RenderSeconds(engine, 1.0);
-    EXPECT_EQ(test::Peak(test::Channel(out, 0)), 0.0);
+    EXPECT_EQ(qzr::test::Peak(qzr::test::Channel(out, 0)), 0.0);
     EXPECT_EQ(gTicks.positions.size(), TicksBelow(engine.NativeSamplePosition()));
     EXPECT_GE(gTicks.positions.size(), 200u);
 }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 
 namespace qzr::emulator::test {
 

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <vector>
 
-#include "qzr/emulator/chip.h"
+#include "qzr/emulator_engine/chip.h"
 
 namespace qzr::emulator::test {
 

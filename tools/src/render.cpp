@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "progress_bar.h"
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 #include "qzr/player/player.h"
 #include "qzr/tools/engine_port.h"
 #include "qzr/tools/song_loading.h"

@@ -1,4 +1,4 @@
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
 
 #include <algorithm>
 #include <array>

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 
 namespace {
 

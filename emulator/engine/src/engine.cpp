@@ -1,4 +1,4 @@
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 
 #include <algorithm>
 #include <exception>

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "qzr/emulator/chip.h"
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/chip.h"
+#include "qzr/emulator_engine/engine.h"
 #include "tick_schedule.h"
 #include "write_queue.h"
 

@@ -1,5 +1,5 @@
-#include "qzr/emulator/chip.h"
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
+#include "qzr/emulator_engine/chip.h"
 
 namespace qzr::emulator {
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <span>
 
-#include "qzr/emulator/chip.h"
-#include "qzr/emulator/pacing_clock.h"
+#include "qzr/emulator_engine/chip.h"
+#include "qzr/emulator_engine/pacing_clock.h"
 
 namespace qzr::emulator {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
 
 namespace qzr::ymrender {
 
