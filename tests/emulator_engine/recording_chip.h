@@ -31,7 +31,7 @@ public:
 
     void Reset() override;
     void Write(std::uint8_t reg, std::uint8_t value) override;
-    NativeFrame Generate() override;
+    StereoSample Generate() override;
 
     const std::vector<ChipEvent>& Events() const { return events_; }
     std::uint64_t SamplesGenerated() const { return generated_; }

@@ -22,7 +22,7 @@ public:
     NativeRenderer(Chip& chip, WriteQueue& queue, const std::atomic<TickProcedure>& tick,
                    std::atomic<std::uint64_t>& position, int tickPeriodMs);
 
-    void Render(std::span<NativeFrame> out);
+    void Render(std::span<StereoSample> out);
 
 private:
     void RunTick();
