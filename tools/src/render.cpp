@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "progress_bar.h"
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
 #include "qzr/tools/engine_port.h"

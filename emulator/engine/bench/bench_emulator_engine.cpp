@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ class SilentChip final : public qzr::emulator::Chip {
 public:
     void Reset() override {}
     void Write(std::uint8_t, std::uint8_t) override {}
-    qzr::emulator::NativeFrame Generate() override { return {}; }
+    qzr::emulator::StereoSample Generate() override { return {}; }
 };
 
 void BM_EngineOverheadWithoutChip(benchmark::State& state) {
