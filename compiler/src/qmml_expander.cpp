@@ -359,15 +359,17 @@ void CheckBars(const Expansion& expansion, std::int64_t barRows, Report& report)
                                        : "; shorten it by " + RowsText(-gap)) +
                               ", or set #bar";
         if (wrong > 1) {
-            message += " (" + std::to_string(wrong - 1) + " more bar" + (wrong > 2 ? "s" : "") +
-                       " of " + ChannelName(static_cast<int>(c)) + " are not " + Grouped(barRows) +
-                       " rows)";
+            message += " (" + std::to_string(wrong - 1) + " more bar" +
+                       (wrong > 2 ? "s of " + ChannelName(static_cast<int>(c)) + " are"
+                                  : " of " + ChannelName(static_cast<int>(c)) + " is") +
+                       " not " + Grouped(barRows) + " rows)";
         }
         report.Warning(bars[b].at, std::move(message));
     }
 
-    // At each bar line, the row most channels reach (the lowest channel's on a tie) is where
-    // the song is; each channel elsewhere is reported where it first leaves it.
+    // At each bar line, the row most channels reach is where the song is (on a tie, the row
+    // that whole bars of #bar reach, else the lowest channel's); each channel elsewhere is
+    // reported where it first leaves it.
     std::size_t most = 0;
     for (const auto& channel : channels) most = std::max(most, channel.bars.size());
     std::vector<bool> reported(channels.size(), false);
@@ -380,12 +382,14 @@ void CheckBars(const Expansion& expansion, std::int64_t barRows, Report& report)
         }
         if (votes.size() < 2) continue;
         auto song = votes.begin();
+        const std::int64_t grid = static_cast<std::int64_t>(b + 1) * barRows;
+        auto better = [grid](const auto& x, const auto& y) {
+            if (x.second.first != y.second.first) return x.second.first > y.second.first;
+            if ((x.first == grid) != (y.first == grid)) return x.first == grid;
+            return x.second.second < y.second.second;
+        };
         for (auto it = votes.begin(); it != votes.end(); ++it) {
-            if (it->second.first > song->second.first ||
-                (it->second.first == song->second.first &&
-                 it->second.second < song->second.second)) {
-                song = it;
-            }
+            if (better(*it, *song)) song = it;
         }
         const std::int64_t row = song->first;
         const int reference = static_cast<int>(song->second.second);
