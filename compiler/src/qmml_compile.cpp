@@ -323,7 +323,7 @@ private:
             }
             return static_cast<std::int32_t>(*program.rows.value);
         }
-        if (longest == 0) {
+        if (longest == 0 && report_.Errors() == 0) {
             report_.Warning({0, 0}, "the song has no rows: it plays nothing");
         }
         return static_cast<std::int32_t>(std::min<std::int64_t>(longest, kMaxLengthRows));

@@ -24,7 +24,7 @@ struct ChannelState {
     std::int64_t octave = kFirstOctave;
     std::int32_t defaultLength = kFirstDefaultLength;
     int transpose = 0;
-    std::array<std::int8_t, 7> key{};
+    KeySignature key = 0;
     bool legato = false;
     std::optional<Event> pending;  // the last note or rest, still open to '^' and '&'
     bool slurNext = false;
@@ -162,7 +162,7 @@ private:
     void Note(std::uint32_t index, ChannelState& state) {
         const Node& node = program_.nodes[index];
         const int letter = node.a;
-        const int accidental = node.flag ? node.b : state.key[static_cast<std::size_t>(letter)];
+        const int accidental = node.flag ? node.b : KeyOffset(state.key, letter);
         const std::int64_t code =
             state.octave * 12 + LetterSemitone(letter) + accidental + state.transpose + 1;
         const std::int32_t rows = node.rows != 0 ? node.rows : state.defaultLength;

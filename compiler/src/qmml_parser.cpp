@@ -313,8 +313,8 @@ private:
     void KeySignature() {
         const std::size_t start = pos_;
         pos_ += 2;
-        std::array<std::int8_t, 7> key{};
-        int sign = 0;  // none yet
+        qmml::KeySignature key = 0;
+        int sign = 0;
         bool bad = false;
         bool signed_ = false;
         while (pos_ < text_.size() && Peek() != '}') {
@@ -323,13 +323,15 @@ private:
                 sign = c == '+' ? 1 : c == '-' ? -1 : 0;
                 signed_ = true;
             } else if (const int letter = LetterIndex(c); letter >= 0 && signed_) {
-                key[static_cast<std::size_t>(letter)] = static_cast<std::int8_t>(sign);
+                key = WithKey(key, letter, sign);
             } else if (!IsBlank(c)) {
                 ErrorHere(pos_, signed_ ? Quoted(std::string_view(&text_[pos_], 1)) +
                                               " in a key signature: write letters a to g after "
                                               "+, - or =, as in _{+fc} or _{-bea}"
                                         : "a key signature starts with +, - or =: _{+fc}");
                 bad = true;
+                while (pos_ < text_.size() && Peek() != '}') ++pos_;
+                break;
             }
             ++pos_;
         }

@@ -29,7 +29,7 @@ enum class NodeKind : std::uint8_t {
     OctaveUp,       //
     OctaveDown,     //
     Transpose,      // a: semitones
-    KeySignature,   // key: per letter, -1, 0 or +1
+    KeySignature,   // key
     LegatoOn,       //
     LegatoOff,      //
     Voice,          // a: voice number
@@ -43,15 +43,29 @@ enum class NodeKind : std::uint8_t {
 
 enum class Pan : std::uint8_t { LR, L, R, Off };
 
+// A key signature: two bits a letter (c at bit 0): 1 sharp, 2 flat.
+using KeySignature = std::uint16_t;
+inline int KeyOffset(KeySignature key, int letter) {
+    const int bits = (key >> (2 * letter)) & 3;
+    return bits == 1 ? 1 : bits == 2 ? -1 : 0;
+}
+inline KeySignature WithKey(KeySignature key, int letter, int offset) {
+    const int shift = 2 * letter;
+    const int bits = offset > 0 ? 1 : offset < 0 ? 2 : 0;
+    return static_cast<KeySignature>((key & ~(3 << shift)) | (bits << shift));
+}
+
+// 24 bytes: a source of kMaxSourceBytes makes at most that many nodes.
 struct Node {
     NodeKind kind{};
     bool flag = false;
+    KeySignature key = 0;
     std::int32_t a = 0;
     std::int32_t b = 0;
     std::int32_t rows = 0;
-    std::array<std::int8_t, 7> key{};
     Position at;
 };
+static_assert(sizeof(Node) == 24);
 
 // Nodes [begin, end) of Program::nodes.
 struct NodeRange {

@@ -8,8 +8,9 @@ namespace qzr::qmml {
 // The bounds that keep reading, expanding and reporting a qmml source linear in its size and
 // small in memory, whatever the source says. Each is reported with its number when passed.
 
-// A source is read whole; a larger file is refused before anything else.
-inline constexpr std::size_t kMaxSourceBytes = 16u << 20;  // 16 MiB
+// A source is read whole; a larger file is refused before anything else. Its music takes at most
+// 24 bytes of memory a byte of source while it is expanded.
+inline constexpr std::size_t kMaxSourceBytes = 2u << 20;  // 2 MiB
 // A longer line is reported and skipped; its bytes are looked at once.
 inline constexpr std::size_t kMaxLineBytes = 16'384;
 // [ ... ]N takes N from 1 to this.
