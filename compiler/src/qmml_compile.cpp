@@ -284,11 +284,12 @@ private:
 
     void CheckVoices(const Program& program, const Expansion& expansion) {
         std::vector<bool> used(kMaxVoiceNumber + 1, false);
+        for (const int number : expansion.voicesNamed)
+            used[static_cast<std::size_t>(number)] = true;
         for (std::size_t c = 0; c < expansion.channels.size(); ++c) {
             const ChannelMusic& music = expansion.channels[c];
             const std::string channel = "ch" + std::to_string(c + 1);
             if (music.voice) {
-                used[static_cast<std::size_t>(*music.voice)] = true;
                 if (FindVoice(program, *music.voice) == nullptr) {
                     report_.Error(music.voiceAt,
                                   "voice @" + std::to_string(*music.voice) + " is not defined");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <unordered_set>
 
 #include "qmml_parser.h"
@@ -66,6 +67,7 @@ public:
             }
             expansion.channels.push_back(std::move(state.music));
         }
+        expansion.voicesNamed.assign(voicesNamed_.begin(), voicesNamed_.end());
         expansion.slurs = slurs_;
         expansion.firstSlur = firstSlur_;
         return expansion;
@@ -269,6 +271,7 @@ private:
                 state.legato = false;
                 break;
             case NodeKind::Voice:
+                voicesNamed_.insert(node.a);
                 SetOnce(index, state, state.music.voice, state.music.voiceAt, node.a, [&] {
                     return ChannelName(state.index) + " already plays voice @" +
                            std::to_string(*state.music.voice) + " (line " +
@@ -320,6 +323,7 @@ private:
     bool stopAll_ = false;
     int slurs_ = 0;
     Position firstSlur_;
+    std::set<int> voicesNamed_;
 };
 
 std::string RowsText(std::int64_t rows) {

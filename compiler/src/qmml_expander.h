@@ -37,6 +37,7 @@ struct ChannelMusic {
 
 struct Expansion {
     std::vector<ChannelMusic> channels;
+    std::vector<int> voicesNamed;  // every @N a channel line reaches, sorted
     int slurs = 0;
     Position firstSlur;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,235 @@ TEST(QmmlCompile, EveryFormMeansItsClassicTokens) {
                 folder.Compile(target, SourceSpec{.rowCount = "512", .body = c.classic}).song);
         }
     }
+}
+
+struct DiagnosticCase {
+    std::string name;
+    std::string source;
+    std::vector<std::string> diagnostics;
+};
+
+void ExpectDiagnostics(const CompilerFolder& folder, const std::vector<DiagnosticCase>& cases,
+                       const std::string& fileName = "t.opm.qmml") {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qmml::Result result = folder.CompileQmml(c.source, fileName);
+        EXPECT_EQ(DiagnosticLines(result, fileName), c.diagnostics);
+        const bool error = std::any_of(
+            c.diagnostics.begin(), c.diagnostics.end(),
+            [](const std::string& d) { return d.find(": error: ") != std::string::npos; });
+        EXPECT_EQ(result.Ok(), !error);
+        EXPECT_EQ(result.song.empty(), error);
+    }
+}
+
+const std::string kVoiced = "@1 \"plain.voice\"\nch1 @1\n";
+
+TEST(QmmlCompile, EveryErrorClassIsReportedWhereItStands) {
+    const std::vector<DiagnosticCase> cases{
+        {"music without a channel",
+         kVoiced + "c d\n",
+         {"t.opm.qmml:3:1: error: a line starts with ch1 (its channels), #, @N, !name or ';'; "
+          "music needs its channel first: ch1 c d"}},
+        {"upper case",
+         kVoiced + "ch1 C\n",
+         {"t.opm.qmml:3:5: error: 'C' is unknown: notes and commands are lower case"}},
+        {"no such note value",
+         kVoiced + "ch1 c3\n",
+         {"t.opm.qmml:3:6: error: 3 is not a note value: lengths are 1 2 4 8 16 32 64 (with "
+          "dots), or %N rows, a whole note being 64 rows (a triplet eighth is %5 or %6)"}},
+        {"half a row",
+         kVoiced + "ch1 c64.\n",
+         {"t.opm.qmml:3:8: error: this dot would add half a row; a row is the shortest step"}},
+        {"no rows",
+         kVoiced + "ch1 l%0 c\n",
+         {"t.opm.qmml:3:6: error: %0 is no length: a note or rest lasts at least one row"}},
+        {"octave",
+         kVoiced + "ch1 o8 c\n",
+         {"t.opm.qmml:3:5: error: o8: octaves are o0 to o7 (> and < step beyond them)"}},
+        {"note above the range",
+         kVoiced + "ch1 o7 k+1 b\n",
+         {"t.opm.qmml:3:12: error: this note is 1 semitone above o7 b, the highest note (octave "
+          "7, k+1)"}},
+        {"note below the range",
+         kVoiced + "ch1 o0 < c d\n",
+         {"t.opm.qmml:3:10: error: this note is 12 semitones below o0 c, the lowest note "
+          "(octave -1, k+0)",
+          "t.opm.qmml:3:12: error: this note is 10 semitones below o0 c, the lowest note "
+          "(octave -1, k+0)"}},
+        {"bracket left open",
+         kVoiced + "ch1 [c\n",
+         {"t.opm.qmml:3:5: error: '[' is not closed on its line"}},
+        {"bracket never opened",
+         kVoiced + "ch1 c]\n",
+         {"t.opm.qmml:3:6: error: ']' closes no '['"}},
+        {"pass break outside a repeat",
+         kVoiced + "ch1 c / d\n",
+         {"t.opm.qmml:3:7: error: '/' leaves a repeat's last pass, but no '[' is open"}},
+        {"two pass breaks",
+         kVoiced + "ch1 [c/d/e]\n",
+         {"t.opm.qmml:3:9: error: a second '/' in one repeat"}},
+        {"undefined macro",
+         kVoiced + "ch1 !nope c\n",
+         {"t.opm.qmml:3:5: error: !nope is not defined"}},
+        {"macro cycle",
+         "!a = c !b\n!b = !a\n" + kVoiced + "ch1 !a\n",
+         {"t.opm.qmml:2:6: error: a macro may not use itself: !a -> !b -> !a"}},
+        {"macro using itself",
+         "!a = c !a\n" + kVoiced + "ch1 !a\n",
+         {"t.opm.qmml:1:8: error: a macro may not use itself: !a -> !a"}},
+        {"tie with nothing before",
+         kVoiced + "ch1 ^4\n",
+         {"t.opm.qmml:3:5: error: '^' extends a note or rest, and none comes before it in ch1"}},
+        {"slur onto a rest",
+         kVoiced + "ch1 c & r\n",
+         {"t.opm.qmml:3:9: error: '&' joins two notes; a rest follows it"}},
+        {"slur at the end",
+         kVoiced + "ch1 c &\n",
+         {"t.opm.qmml:3:7: error: '&' at the end of ch1 joins no note"}},
+        {"slur after a rest",
+         kVoiced + "ch1 r & c\n",
+         {"t.opm.qmml:3:7: error: '&' joins two notes, and no note comes before it"}},
+        {"volume",
+         kVoiced + "ch1 v12 c\n",
+         {"t.opm.qmml:3:5: error: volume (v12) is not representable in a song file; a channel "
+          "plays at its voice's level; set the carriers' TL in the voice instead"}},
+        {"tempo change",
+         kVoiced + "ch1 t120 c\n",
+         {"t.opm.qmml:3:5: error: a tempo change (t120) is not representable in a song file; a "
+          "song has one speed, set by #tempo"}},
+        {"second tempo",
+         "#tempo 125\n#tempo 150\n" + kVoiced + "ch1 c\n",
+         {"t.opm.qmml:2:1: error: a tempo change is not representable in a song file: a song "
+          "has one speed (set at line 1)"}},
+        {"vibrato",
+         kVoiced + "ch1 m3 c\n",
+         {"t.opm.qmml:3:5: error: vibrato (m3) is not representable in a song file; the player "
+          "sets no LFO"}},
+        {"voice change",
+         "@2 \"plain.voice\"\n" + kVoiced + "ch1 c @2 d\n",
+         {"t.opm.qmml:4:7: error: ch1 already plays voice @1 (line 3): a voice change is not "
+          "representable in a song file, which holds one voice a channel"}},
+        {"pan change",
+         kVoiced + "ch1 pan L c pan R\n",
+         {"t.opm.qmml:3:13: error: ch1 already has its pan (line 3): a pan change is not "
+          "representable in a song file, which holds one pan a channel"}},
+        {"undefined voice",
+         kVoiced + "ch2 @7 c\n",
+         {"t.opm.qmml:3:5: error: voice @7 is not defined"}},
+        {"notes without a voice",
+         kVoiced + "ch2 r c\n",
+         {"t.opm.qmml:3:7: error: ch2 plays notes but has no voice; give it one with @N"}},
+        {"no such channel",
+         kVoiced + "ch9 c\n",
+         {"t.opm.qmml:3:3: error: ch9 is no channel (ch1 to ch8)"}},
+        {"channel twice in a list",
+         kVoiced + "ch1,1 c\n",
+         {"t.opm.qmml:3:5: error: ch1 twice in one list"}},
+        {"channel inside a line",
+         kVoiced + "ch1 c ch2 d\n",
+         {"t.opm.qmml:3:7: error: channels are chosen at the start of a line; begin a new line "
+          "for ch2"}},
+        {"title too long",
+         "#title A title that is far too long\n" + kVoiced + "ch1 c\n",
+         {"t.opm.qmml:1:1: error: the title is 28 bytes; a song file holds 24"}},
+        {"header twice",
+         "#title a\n#title b\n" + kVoiced + "ch1 c\n",
+         {"t.opm.qmml:2:1: error: a second #title (the first is at line 1)"}},
+        {"unknown header",
+         "#volume 3\n" + kVoiced + "ch1 c\n",
+         {"t.opm.qmml:1:1: error: unknown #volume; headers are #title, #chip, #tempo, #speed, "
+          "#rows and #bar"}},
+        {"chip against the name",
+         "#chip opn2\n" + kVoiced + "ch1 c\n",
+         {"t.opm.qmml:1:1: error: #chip opn2 differs from the OPM that the file name says"}},
+        {"missing voice file",
+         "@1 \"missing.voice\"\nch1 @1 c\n",
+         {"t.opm.qmml:1:1: error: cannot read voice file 'missing.voice' (paths are relative to "
+          "the source's folder)"}},
+        {"voice file is a directory",
+         "@1 \".\"\nch1 @1 c\n",
+         {"t.opm.qmml:1:1: error: voice file '.' is a directory"}},
+        {"voice defined twice",
+         "@1 \"plain.voice\"\n@1 \"plain.voice\"\nch1 @1 c\n",
+         {"t.opm.qmml:2:1: error: voice @1 is defined twice (first at line 1)"}},
+        {"inline voice out of range and incomplete",
+         "@1 {\n 4 6\n M1: 40 0 0 0 0 0 0 0 0 0 0\n C2: 1\n}\nch1 @1 c\n",
+         {"t.opm.qmml:1:4: error: operator M2 is missing",
+          "t.opm.qmml:1:4: error: operator C1 is missing",
+          "t.opm.qmml:3:6: error: AR 40 is out of range; AR is 0 to 31",
+          "t.opm.qmml:4:2: error: operator C2 has 1 numbers; it needs 11 (AR D1R D2R RR D1L TL "
+          "KS MUL DT1 DT2 AMS-EN), D1R is missing"}},
+        {"inline voice never closed",
+         "@1 {\n4 6\n",
+         {"t.opm.qmml:1:4: error: the voice @1 { is not closed with }"}},
+        {"legato word",
+         kVoiced + "ch1 legato maybe c\n",
+         {"t.opm.qmml:3:5: error: legato takes on or off"}},
+        {"key signature",
+         kVoiced + "ch1 _{fc} c\n",
+         {"t.opm.qmml:3:7: error: a key signature starts with +, - or =: _{+fc}"}},
+        {"control character",
+         kVoiced + "ch1 c\x01 d\nch1 e\n",
+         {"t.opm.qmml:3:6: error: control character 0x01 in the source; the line is skipped"}},
+        {"zero byte",
+         kVoiced + "ch1 c" + std::string(1, '\0') + "d\n",
+         {"t.opm.qmml:3:6: error: a zero byte in the source"}},
+        {"every error of the file, in order",
+         kVoiced + "ch1 C\nch1 c3 o9\nch2 x\n",
+         {"t.opm.qmml:3:5: error: 'C' is unknown: notes and commands are lower case",
+          "t.opm.qmml:4:6: error: 3 is not a note value: lengths are 1 2 4 8 16 32 64 (with "
+          "dots), or %N rows, a whole note being 64 rows (a triplet eighth is %5 or %6)",
+          "t.opm.qmml:4:8: error: o9: octaves are o0 to o7 (> and < step beyond them)",
+          "t.opm.qmml:5:5: error: 'x' means nothing here"}},
+    };
+    CompilerFolder folder;
+    ExpectDiagnostics(folder, cases);
+}
+
+TEST(QmmlCompile, WarningsStillWriteTheSong) {
+    const std::vector<DiagnosticCase> cases{
+        {"tempo not reached exactly",
+         "#tempo 120\n" + kVoiced + "ch1 c\n",
+         {"t.opm.qmml:1:1: warning: #tempo 120 is not reached exactly: speed 6 plays 125 beats "
+          "a minute"}},
+        {"unused voice and macro",
+         "@2 \"plain.voice\"\n!m = c\n" + kVoiced + "ch1 c\n",
+         {"t.opm.qmml:1:1: warning: voice @2 is never used by a channel",
+          "t.opm.qmml:2:1: warning: !m is never used"}},
+        {"short voice file",
+         "@1 \"short10.voice\"\nch1 @1 c\n",
+         {"t.opm.qmml:1:1: warning: voice file 'short10.voice' has 10 bytes, not 25; the "
+          "missing ones count as 0"}},
+        {"channel past #rows",
+         "#rows 16\n" + kVoiced + "ch1 c c\n",
+         {"t.opm.qmml:1:1: warning: ch1 runs to row 32, past #rows 16; its rows after that "
+          "never play"}},
+        {"no music",
+         "#title empty\n",
+         {"t.opm.qmml: warning: the song has no rows: it plays nothing"}},
+        {"a short bar, counted",
+         kVoiced + "ch1 c c c | c c c c | c c c | c c\n",
+         {"t.opm.qmml:3:11: warning: bar 1 of ch1 is 48 rows, 16 rows short of #bar 64; fill it "
+          "with r%16, or set #bar (1 more bar of ch1 is not 64 rows)"}},
+        {"channels out of step",
+         "ch2 @1\n" + kVoiced + "ch1,2 c1 | c1 |\nch1 c2 |\nch2 c2. |\n",
+         {"t.opm.qmml:5:8: warning: bar 3 of ch1 is 32 rows, 32 rows short of #bar 64; fill it "
+          "with r%32, or set #bar",
+          "t.opm.qmml:6:9: warning: bar 3 of ch2 is 48 rows, 16 rows short of #bar 64; fill it "
+          "with r%16, or set #bar",
+          "t.opm.qmml:6:9: warning: ch2 is 16 rows long at bar 3 (ch1 is at row 160 there); take "
+          "16 rows out before this bar line"}},
+        {"the #bar grid decides a tie",
+         "#bar 48\nch2 @1\n" + kVoiced + "ch1 c2. |\nch2 c1 |\n",
+         {"t.opm.qmml:6:8: warning: bar 1 of ch2 is 64 rows, 16 rows longer than #bar 48; "
+          "shorten it by 16 rows, or set #bar",
+          "t.opm.qmml:6:8: warning: ch2 is 16 rows long at bar 1 (ch1 is at row 48 there); take "
+          "16 rows out before this bar line"}},
+    };
+    CompilerFolder folder;
+    folder.WriteVoice("short10.voice", Bytes(10, 7));
+    ExpectDiagnostics(folder, cases);
 }
 
 }  // namespace
