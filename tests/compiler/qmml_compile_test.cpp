@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,148 @@ TEST(QmmlCompile, WarningsStillWriteTheSong) {
     CompilerFolder folder;
     folder.WriteVoice("short10.voice", Bytes(10, 7));
     ExpectDiagnostics(folder, cases);
+}
+
+std::string Repeated(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+}
+
+// A chain of `depth` macros, !m1 using !m2 ... the last playing a note.
+std::string MacroChain(int depth) {
+    std::string text;
+    for (int m = 1; m < depth; ++m) {
+        text += "!m" + std::to_string(m) + " = !m" + std::to_string(m + 1) + "\n";
+    }
+    return text + "!m" + std::to_string(depth) + " = c\n";
+}
+
+struct LimitCase {
+    std::string name;
+    std::string atLimit;  // compiles
+    std::string beyond;   // does not, with this first error
+    std::string error;
+    std::string fileName = "t.opm.qmml";
+};
+
+TEST(QmmlCompile, EveryLimitHoldsAtItsBoundary) {
+    const std::vector<LimitCase> cases{
+        {"repeat count", kVoiced + "ch1 c [o4]65535\n", kVoiced + "ch1 c [o4]65536\n",
+         "t.opm.qmml:3:10: error: repeat count 65536: a repeat plays 1 to 65,535 times"},
+        {"repeat nesting",
+         kVoiced + "ch1 c " + Repeated("[", 16) + "o4" + Repeated("]1", 16) + "\n",
+         kVoiced + "ch1 c " + Repeated("[", 17) + "o4" + Repeated("]1", 17) + "\n",
+         "t.opm.qmml:3:23: error: repeats nest at most 16 deep on one line"},
+        {"macro depth", MacroChain(16) + kVoiced + "ch1 !m1\n",
+         MacroChain(17) + kVoiced + "ch1 !m1\n",
+         "t.opm.qmml:1:1: error: !m1 starts a chain of 17 macros; macros nest at most 16 deep"},
+        {"line length", kVoiced + "ch1 c" + std::string(16'384 - 5, ' ') + "\n",
+         kVoiced + "ch1 c" + std::string(16'384 - 4, ' ') + "\n",
+         "t.opm.qmml:3:16385: error: the line is 16,385 bytes; a line holds at most 16,384"},
+        {"OPM channel capacity", kVoiced + "ch1 [c64]49151\n", kVoiced + "ch1 [c64]49152\n",
+         "t.opm.qmml:3:6: error: ch1 runs past the 49,151 rows an OPM song can play, in bar 768; "
+         "the music after it is left out"},
+        {"OPN2 channel capacity", kVoiced + "ch1 [c64]65535\n", kVoiced + "ch1 [c64]65535 c64\n",
+         "t.opn2.qmml:3:16: error: ch1 runs past the 65,535 rows an OPN2 song can play, in bar "
+         "1,024; the music after it is left out",
+         "t.opn2.qmml"},
+        {"#rows", "#rows 49151\n" + kVoiced + "ch1 c\n", "#rows 49152\n" + kVoiced + "ch1 c\n",
+         "t.opm.qmml:1:1: error: #rows 49,152 is more than the 49,151 rows an OPM song can play"},
+        {"length in rows", kVoiced + "ch1 c%65535\n", kVoiced + "ch1 c%65536\n",
+         "t.opn2.qmml:3:6: error: %65536 is longer than the 65,535 rows a channel can hold",
+         "t.opn2.qmml"},
+        {"voice number", "@255 \"plain.voice\"\nch1 @255 c\n", "@256 \"plain.voice\"\nch1 @256 c\n",
+         "t.opm.qmml:1:1: error: a voice is defined as @N \"file.voice\" or @N { ... }, N from 0 "
+         "to 255"},
+        {"transposition", kVoiced + "ch1 o0 k+48 c\n", kVoiced + "ch1 o0 k+49 c\n",
+         "t.opm.qmml:3:8: error: transposition is k-48 to k+48"},
+        {"tempo, fastest", "#tempo 750\n" + kVoiced + "ch1 c\n",
+         "#tempo 750.001\n" + kVoiced + "ch1 c\n",
+         "t.opm.qmml:1:1: error: #tempo 750 is outside what speeds 1 to 255 play on OPM: 2.94 to "
+         "750 beats a minute"},
+        {"tempo, slowest", "#tempo 2.942\n" + kVoiced + "ch1 c\n",
+         "#tempo 2.941\n" + kVoiced + "ch1 c\n",
+         "t.opm.qmml:1:1: error: #tempo 2.94 is outside what speeds 1 to 255 play on OPM: 2.94 to "
+         "750 beats a minute"},
+        // Each item and each repeat pass is a step: 1 + 2047 x (2 + 2 x 4095) + 1 + 2 x 4095.
+        {"expansion steps", "ch1 [[o4]4095]2047 [o4]4095\n", "ch1 [[o4]4095]2047 [o4]4095 o4\n",
+         "t.opm.qmml: error: the expansion passes 16,777,216 steps (repeats and macros); nothing "
+         "more is expanded"},
+        {"source size", std::string(qmml::kMaxSourceBytes, '\n'),
+         std::string(qmml::kMaxSourceBytes + 1, '\n'),
+         "t.opm.qmml: error: the source is 2,097,153 bytes; a source holds at most 2,097,152"},
+    };
+    CompilerFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qmml::Result ok = folder.CompileQmml(c.atLimit, c.fileName);
+        EXPECT_TRUE(ok.Ok()) << ::testing::PrintToString(DiagnosticLines(ok, c.fileName));
+        const qmml::Result bad = folder.CompileQmml(c.beyond, c.fileName);
+        ASSERT_FALSE(bad.Ok());
+        const auto lines = DiagnosticLines(bad, c.fileName);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.error), lines.end())
+            << ::testing::PrintToString(lines);
+        EXPECT_TRUE(bad.song.empty());
+    }
+}
+
+TEST(QmmlCompile, HostileSourcesEndWithABoundedReport) {
+    CompilerFolder folder;
+    // A line of megabytes is refused unread; the next line is read as usual.
+    const qmml::Result longLine =
+        folder.CompileQmml(kVoiced + "ch1 " + std::string(1'500'000, 'c') + "\nch1 X\n");
+    EXPECT_EQ(DiagnosticLines(longLine),
+              (std::vector<std::string>{
+                  "t.opm.qmml:3:16385: error: the line is 1,500,004 bytes; a line holds at most "
+                  "16,384",
+                  "t.opm.qmml:4:5: error: 'X' is unknown: notes and commands are lower case"}));
+    // Thousands of errors: all counted, the first 200 kept.
+    const qmml::Result many = folder.CompileQmml(kVoiced + "ch1 " + Repeated("X ", 5000) + "\n");
+    EXPECT_EQ(many.errors, 5000);
+    EXPECT_EQ(many.diagnostics.size(), qmml::kMaxDiagnostics);
+    EXPECT_EQ(many.dropped, 5000 - static_cast<int>(qmml::kMaxDiagnostics));
+    // Sixteen brackets of 65,535 passes each, and a cycle of macros, stop at once.
+    const qmml::Result deep = folder.CompileQmml(kVoiced + "ch1 " + Repeated("[", 16) + "c64" +
+                                                 Repeated("]65535", 16) + "\n");
+    EXPECT_EQ(DiagnosticLines(deep),
+              (std::vector<std::string>{"t.opm.qmml:3:21: error: ch1 runs past the 49,151 rows "
+                                        "an OPM song can play, in bar 768; the music after it "
+                                        "is left out"}));
+}
+
+TEST(QmmlCompile, TempoGivesTheNearestSpeedATieGoingToTheSlower) {
+    struct Case {
+        const SongTarget* target;
+        std::int64_t tempoMilli;
+        std::optional<qmml::SpeedForTempo> speed;
+    };
+    using S = qmml::SpeedForTempo;
+    const std::vector<Case> cases{
+        {&kOPMTarget, 125'000, S{6, true}},  {&kOPMTarget, 120'000, S{6, false}},
+        {&kOPMTarget, 100'000, S{8, false}},  // 7.5: the slower speed
+        {&kOPMTarget, 750'000, S{1, true}},  {&kOPMTarget, 750'001, std::nullopt},
+        {&kOPMTarget, 2'942, S{255, false}}, {&kOPMTarget, 2'941, std::nullopt},
+        {&kOPN2Target, 125'000, S{2, true}}, {&kOPN2Target, 100'000, S{3, false}},  // 2.5
+        {&kOPN2Target, 250'000, S{1, true}}, {&kOPN2Target, 250'001, std::nullopt},
+        {&kOPN2Target, 93'750, S{3, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.target->channelCount) + " channels, " +
+                     std::to_string(c.tempoMilli));
+        const auto speed = qmml::SpeedFor(*c.target, c.tempoMilli);
+        ASSERT_EQ(speed.has_value(), c.speed.has_value());
+        if (speed) {
+            EXPECT_EQ(speed->speed, c.speed->speed);
+            EXPECT_EQ(speed->exact, c.speed->exact);
+        }
+    }
+    // The speed reaches the song file; without a tempo a song plays at 125 beats a minute.
+    CompilerFolder folder;
+    EXPECT_EQ(folder.CompileQmml("#tempo 100\n" + kVoiced + "ch1 c\n").song.at(269), 8);
+    EXPECT_EQ(folder.CompileQmml(kVoiced + "ch1 c\n").song.at(269), 6);
+    EXPECT_EQ(folder.CompileQmml(kVoiced + "ch1 c\n", "t.opn2.qmml").song.at(213), 2);
+    EXPECT_EQ(folder.CompileQmml("#speed 9\n" + kVoiced + "ch1 c\n").song.at(269), 9);
 }
 
 }  // namespace
