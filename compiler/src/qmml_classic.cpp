@@ -1,8 +1,12 @@
 #include "qzr/compiler/qmml_classic.h"
 
+#include <algorithm>
+#include <system_error>
+
 #include "qzr/compiler/byte_sink.h"
 #include "qzr/compiler/compiler_state.h"
 #include "qzr/compiler/row_writer.h"
+#include "qzr/compiler/song_file_writer.h"
 #include "qzr/compiler/song_header.h"
 #include "qzr/compiler/translate_token.h"
 
@@ -53,6 +57,33 @@ std::string ClassicSourceText(const ClassicSong& song) {
         text += '\n';
     }
     return text;
+}
+
+ClassicFiles WriteClassicFiles(const ClassicSong& song, const std::filesystem::path& folder,
+                               const std::string& sourceName) {
+    ClassicFiles files;
+    auto write = [&files](const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+        std::error_code ec;
+        std::filesystem::create_directories(path.parent_path(), ec);
+        SongFileWriter writer(path);
+        if (!writer.Open() || !writer.Commit(bytes)) {
+            files.failed = path;
+            return false;
+        }
+        files.written.push_back(path);
+        return true;
+    };
+    std::vector<std::string> done;
+    for (const ClassicVoice& voice : song.voices) {
+        // Channels sharing a voice share its file.
+        if (std::find(done.begin(), done.end(), voice.fileName) != done.end()) continue;
+        done.push_back(voice.fileName);
+        if (!write(folder / voice.fileName, voice.bytes)) return files;
+    }
+    const std::string text = ClassicSourceText(song);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    files.ok = write(folder / sourceName, {bytes, text.size()});
+    return files;
 }
 
 }  // namespace qzr::qmml

@@ -11,6 +11,7 @@
 
 #include "compiler_test_support.h"
 #include "qzr/compiler/qmml_limits.h"
+#include "qzr/test_support/file_bytes.h"
 
 namespace qzr::test {
 namespace {
@@ -462,6 +463,128 @@ TEST(QmmlCompile, TempoGivesTheNearestSpeedATieGoingToTheSlower) {
     EXPECT_EQ(folder.CompileQmml(kVoiced + "ch1 c\n").song.at(269), 6);
     EXPECT_EQ(folder.CompileQmml(kVoiced + "ch1 c\n", "t.opn2.qmml").song.at(213), 2);
     EXPECT_EQ(folder.CompileQmml("#speed 9\n" + kVoiced + "ch1 c\n").song.at(269), 9);
+}
+
+TEST(QmmlCompile, HeaderVoicesAndPanMeanTheClassicHeader) {
+    CompilerFolder folder;
+    Bytes second = PlainVoice();
+    second[24] = 0x31;
+    folder.WriteVoice("second.voice", second);
+    for (const SongTarget& target : {kOPMTarget, kOPN2Target}) {
+        const std::string name = target.channelCount == 8 ? "h.opm.qmml" : "h.opn2.qmml";
+        SCOPED_TRACE(name);
+        // Channels 5 and up name no voice: their records hold zeros and the pan.
+        const std::string source =
+            "#title \"Quoted; title\"\n#speed 3\n#rows 1000\n@1 \"plain.voice\"\n"
+            "@2 \"second.voice\"\nch1 @1 pan L\nch2,4 @2 pan R\nch3 @1\n";
+        SourceSpec spec{.title = "Quoted; title",
+                        .speed = "3",
+                        .rowCount = "1000",
+                        .pans = {"10", "01", "11", "01", "11", "11", "11", "11"},
+                        .voices = {"plain.voice", "second.voice", "plain.voice", "second.voice",
+                                   "empty.voice", "empty.voice", "empty.voice", "empty.voice"}};
+        folder.WriteVoice("empty.voice", {});
+        const qmml::Result built = folder.CompileQmml(source, name);
+        EXPECT_EQ(DiagnosticLines(built, name), std::vector<std::string>{});
+        ExpectSameBytes(built.song, folder.Compile(target, spec).song);
+    }
+}
+
+TEST(QmmlCompile, PanOffClearsBothOutputBits) {
+    CompilerFolder folder;
+    for (const SongTarget& target : {kOPMTarget, kOPN2Target}) {
+        const std::string name = target.channelCount == 8 ? "p.opm.qmml" : "p.opn2.qmml";
+        SCOPED_TRACE(name);
+        const qmml::Result built = folder.CompileQmml(
+            "@1 \"plain.voice\"\nch1 @1 pan L\nch2 @1 pan off\nch3 pan off\n", name);
+        ASSERT_TRUE(built.Ok());
+        // plain.voice ends in 0x75: feedback 7, connection 5, so 8 x 7 + 5 = 61 without pan.
+        EXPECT_EQ(built.song.at(static_cast<std::size_t>(target.ControlByteOffset(0))), 61 + 64);
+        EXPECT_EQ(built.song.at(static_cast<std::size_t>(target.ControlByteOffset(1))), 61);
+        EXPECT_EQ(built.song.at(static_cast<std::size_t>(target.ControlByteOffset(2))), 0);
+        EXPECT_EQ(built.classic.voices[1].panLine, "11");
+        EXPECT_EQ(built.classic.voices[1].fileName, "voices/voice1-off.voice");
+    }
+    Bytes loud = PlainVoice();
+    loud[24] = 0x95;  // a feedback nibble of 9 leaves no room for the carry
+    folder.WriteVoice("loud.voice", loud);
+    EXPECT_EQ(DiagnosticLines(folder.CompileQmml("@1 \"loud.voice\"\nch1 @1 pan off c\n")),
+              std::vector<std::string>{"t.opm.qmml:2:8: error: pan off cannot be written for "
+                                       "ch1: its voice's feedback nibble is above 7"});
+}
+
+TEST(QmmlCompile, SlurredNotesKeepTheirNoteByteWithoutAKeyOn) {
+    struct Case {
+        std::string qmml;
+        std::vector<std::string> classic;  // the nearest classic form
+        std::vector<std::size_t> slurredRows;
+    };
+    const std::vector<Case> cases{
+        {"ch1 c4&d4 e", {"ch1", "o4", "legato on", "c", "legato off", "d", "e"}, {16}},
+        {"ch1 c4&>c8&<g8",
+         {"ch1", "legato on", "o4", "c", "o5", "c8", "legato off", "o4", "g8"},
+         {16, 24}},
+        // A one-row note ends with its key off in that row, slur or not.
+        {"ch1 c4&d64 e", {"ch1", "o4", "legato on", "c", "legato off", "d64", "e"}, {}},
+        {"ch1 legato on c&d legato off e",
+         {"ch1", "legato on", "o4", "c", "d", "legato off", "e"},
+         {16}},
+    };
+    CompilerFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.qmml);
+        const qmml::Result built = folder.CompileQmml(QmmlHeader(kOPMTarget) + c.qmml + "\n");
+        ASSERT_TRUE(built.Ok()) << ::testing::PrintToString(DiagnosticLines(built));
+        Bytes expected =
+            folder.Compile(kOPMTarget, SourceSpec{.rowCount = "512", .body = c.classic}).song;
+        for (const std::size_t row : c.slurredRows) {
+            expected.at(
+                static_cast<std::size_t>(kOPMTarget.RowOffset(static_cast<long long>(row))) + 1) =
+                0;
+        }
+        ExpectSameBytes(built.song, expected);
+        EXPECT_EQ(built.slurs, std::count(c.qmml.begin(), c.qmml.end(), '&'));
+    }
+}
+
+TEST(QmmlVoice, TextBytesAndParametersAgree) {
+    // The brass voice of the examples, written out.
+    const std::string brass =
+        "@5 { 4 6\n"
+        "  M1: 12 6 0 7 1 26 1 1 0 0 0\n"
+        "  C2: 14 4 0 7 1 8 0 1 7 0 0 ; in any order\n"
+        "  M2: 12 6 0 7 1 30 1 1 3 0 0\n"
+        "  C1: 14 4 0 7 1 8 0 1 0 0 0 }\n"
+        "ch1 @5 c\n";
+    CompilerFolder folder;
+    const qmml::Result built = folder.CompileQmml(brass);
+    ASSERT_TRUE(built.Ok()) << ::testing::PrintToString(DiagnosticLines(built));
+    const Bytes file = ReadBytes(SourcePath("examples/voices/brass.voice"));
+    EXPECT_EQ(Bytes(built.classic.voices[0].bytes.begin(), built.classic.voices[0].bytes.end()),
+              file);
+
+    for (const char* voice : {"bass", "brass", "epiano", "strings", "tom", "woodblock"}) {
+        SCOPED_TRACE(voice);
+        const Bytes bytes =
+            ReadBytes(SourcePath(std::string("examples/voices/") + voice + ".voice"));
+        qmml::VoiceBytes array{};
+        std::copy(bytes.begin(), bytes.end(), array.begin());
+        bool exact = false;
+        const qmml::VoiceParameters parameters = qmml::DecodeVoice(array, &exact);
+        EXPECT_TRUE(exact);
+        EXPECT_EQ(qmml::EncodeVoice(parameters), array);
+        // The text form reads back as the same voice.
+        const qmml::Result again =
+            folder.CompileQmml("@1 {\n" + qmml::FormatVoiceText(parameters) + "}\nch1 @1 c\n");
+        ASSERT_TRUE(again.Ok()) << ::testing::PrintToString(DiagnosticLines(again));
+        EXPECT_EQ(again.classic.voices[0].bytes, array);
+    }
+    // Bits outside every field are not kept.
+    qmml::VoiceBytes stray{};
+    stray[0] = 0x80;
+    bool exact = true;
+    EXPECT_EQ(qmml::EncodeVoice(qmml::DecodeVoice(stray, &exact)), qmml::VoiceBytes{});
+    EXPECT_FALSE(exact);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -43,5 +44,17 @@ std::vector<std::uint8_t> BuildSong(const ClassicSong& song);
 // The classic source: title, speed, row count, pan line and voice path per channel, then one
 // body line each.
 std::string ClassicSourceText(const ClassicSong& song);
+
+struct ClassicFiles {
+    bool ok = false;
+    std::filesystem::path failed;  // the file that could not be written
+    std::vector<std::filesystem::path> written;
+};
+
+// Writes the classic source as `folder`/`sourceName` and its voice files beside it (their names
+// are relative to `folder`, where opmcomp or opn2comp is to run). Each file appears whole or
+// not at all; an existing file is replaced only by a complete one.
+ClassicFiles WriteClassicFiles(const ClassicSong& song, const std::filesystem::path& folder,
+                               const std::string& sourceName);
 
 }  // namespace qzr::qmml
