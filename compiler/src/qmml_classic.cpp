@@ -19,7 +19,7 @@ constexpr std::int32_t kBodyDefaultLength = 16;  // what a classic body starts w
 }  // namespace
 
 std::vector<std::uint8_t> BuildSong(const ClassicSong& song) {
-    const SongTarget& target = *song.target;
+    const SongTarget& target = TargetFor(song.kind);
     ByteSink sink;
     WriteSongHeader(sink, target, song.title, song.speed, song.rowCount);
     CompilerState state;

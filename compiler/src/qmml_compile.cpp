@@ -10,8 +10,9 @@
 #include "qmml_expander.h"
 #include "qmml_parser.h"
 #include "qmml_report.h"
-#include "qzr/compiler/file_reading.h"
+#include "qzr/common/file_reading.h"
 #include "qzr/compiler/qmml_limits.h"
+#include "qzr/format/player_timing.h"
 
 namespace qzr::qmml {
 
@@ -21,22 +22,14 @@ constexpr std::int64_t kDefaultTempoMilli = 125'000;  // speed 6 on OPM, 2 on OP
 constexpr std::int64_t kDefaultBarRows = 64;
 constexpr std::int64_t kRowsPerQuarter = 16;
 constexpr std::int64_t kMillisecondsPerMinute = 60'000;
-constexpr std::int64_t kTickPeriodMs = 5;
 constexpr int kHighestSpeed = 255;
 // A voice file's 25th byte: feedback in the high nibble. Raising it by 8 adds 64 to the control
 // byte, which with both pan bits set (192) wraps back to neither.
 constexpr int kPanOffCarry = 8 << 4;
 
-bool IsOPN2(const SongTarget& target) { return target.channelCount == kOPN2Target.channelCount; }
-
-std::string_view ChipName(const SongTarget& target) { return IsOPN2(target) ? "OPN2" : "OPM"; }
-
-// Ticks a row lasts at speed 1: an OPN2 row takes three times as many.
-std::int64_t TicksPerRowAtSpeedOne(const SongTarget& target) { return IsOPN2(target) ? 3 : 1; }
-
 // The milliseconds of a quarter note at speed 1.
-std::int64_t QuarterMsAtSpeedOne(const SongTarget& target) {
-    return kRowsPerQuarter * kTickPeriodMs * TicksPerRowAtSpeedOne(target);
+std::int64_t QuarterMsAtSpeedOne(SongKind kind) {
+    return kRowsPerQuarter * kTickPeriodMs * TicksPerRow(kind, 1);
 }
 
 std::string Decimal(double value) {
@@ -93,18 +86,17 @@ Vocabulary BuildVocabulary(const SongTarget& target) {
     return v;
 }
 
-const Vocabulary& VocabularyFor(const SongTarget& target) {
+const Vocabulary& VocabularyFor(SongKind kind) {
     static const Vocabulary opm = BuildVocabulary(kOPMTarget);
     static const Vocabulary opn2 = BuildVocabulary(kOPN2Target);
-    return IsOPN2(target) ? opn2 : opm;
+    return kind == SongKind::OPN2 ? opn2 : opm;
 }
 
 // Turns the channels' events into classic lines, spelling only what changes: the classic
 // compiler carries octave, default length and legato from one line (and channel) to the next.
 class Lowering {
 public:
-    Lowering(const SongTarget& target, std::vector<ClassicLine>& out)
-        : v_(VocabularyFor(target)), out_(out) {}
+    Lowering(SongKind kind, std::vector<ClassicLine>& out) : v_(VocabularyFor(kind)), out_(out) {}
 
     void Channel(int channel, const std::vector<Event>& events) {
         Keyword(v_.channels[static_cast<std::size_t>(channel)]);
@@ -157,19 +149,6 @@ private:
     bool legato_ = false;
 };
 
-const SongTarget* TargetNamed(std::string_view name) {
-    if (name == "opm") return &kOPMTarget;
-    if (name == "opn2") return &kOPN2Target;
-    return nullptr;
-}
-
-const SongTarget* TargetFromFileName(std::string_view name) {
-    const bool opm = name.find(".opm.") != std::string_view::npos;
-    const bool opn2 = name.find(".opn2.") != std::string_view::npos;
-    if (opm == opn2) return nullptr;
-    return opm ? &kOPMTarget : &kOPN2Target;
-}
-
 class Compilation {
 public:
     Compilation(const Options& options, Result& result) : options_(options), result_(result) {}
@@ -184,30 +163,31 @@ public:
             return;
         }
         Program program = ParseProgram(source, report_);
-        const SongTarget& target = ChooseTarget(program);
-        const std::int64_t capacity = CapacityRows(target);
+        const SongKind kind = ChooseKind(program);
+        const SongTarget& target = TargetFor(kind);
+        const std::int64_t capacity = PlayedRowLimit(kind);
         if (program.rows.value && *program.rows.value > capacity) {
             report_.Error(program.rows.at, "#rows " + Grouped(*program.rows.value) +
                                                " is more than the " + Grouped(capacity) +
-                                               " rows an " + std::string(ChipName(target)) +
+                                               " rows an " + std::string(SongKindName(kind)) +
                                                " song can play");
         }
         LoadVoices(program);
         const std::int64_t barRows = program.bar.value.value_or(kDefaultBarRows);
         const ExpansionTarget expansionTarget{.channelCount = target.channelCount,
                                               .capacityRows = capacity,
-                                              .chipName = ChipName(target),
+                                              .chipName = SongKindName(kind),
                                               .barRows = barRows};
         const Expansion expansion = Expand(program, expansionTarget, report_);
         CheckVoices(program, expansion);
         const std::int32_t rowCount = RowCount(program, expansion);
         CheckBars(expansion, barRows, report_);
-        const int speed = Speed(program, target);
+        const int speed = Speed(program, kind);
         result_.slurs = expansion.slurs;
         result_.firstSlur = {expansion.firstSlur.line, expansion.firstSlur.column,
                              Severity::Warning, "'&' slurs notes"};
         if (report_.Errors() == 0) {
-            Lower(program, expansion, target, speed, rowCount);
+            Lower(program, expansion, kind, speed, rowCount);
             result_.song = BuildSong(result_.classic);
         }
         Finish();
@@ -221,23 +201,23 @@ private:
         result_.dropped = report_.Dropped();
     }
 
-    const SongTarget& ChooseTarget(const Program& program) {
-        const SongTarget* fromName = TargetFromFileName(options_.sourceName);
-        const SongTarget* fromChip =
-            program.chip.value ? TargetNamed(*program.chip.value) : nullptr;
-        if (fromChip != nullptr && fromName != nullptr && fromChip != fromName) {
+    SongKind ChooseKind(const Program& program) {
+        const std::optional<SongKind> fromName = SongKindFromFileName(options_.sourceName);
+        const std::optional<SongKind> fromChip =
+            program.chip.value ? ParseSongKind(*program.chip.value) : std::nullopt;
+        if (fromChip && fromName && *fromChip != *fromName) {
             report_.Error(program.chip.at, "#chip " + *program.chip.value + " differs from the " +
-                                               std::string(ChipName(*fromName)) +
+                                               std::string(SongKindName(*fromName)) +
                                                " that the file name says");
         }
-        result_.target = fromChip != nullptr ? fromChip : fromName;
-        if (result_.target == nullptr) {
+        result_.kind = fromChip ? fromChip : fromName;
+        if (!result_.kind) {
             report_.Error({0, 0},
                           "the chip is not known: name the file NAME.opm.qmml or NAME.opn2.qmml, "
                           "or write #chip opm or #chip opn2");
-            return kOPMTarget;  // the music is still read, for its own errors
+            return SongKind::OPM;  // the music is still read, for its own errors
         }
-        return *result_.target;
+        return *result_.kind;
     }
 
     void LoadVoices(Program& program) {
@@ -330,24 +310,24 @@ private:
         return static_cast<std::int32_t>(std::min<std::int64_t>(longest, kMaxLengthRows));
     }
 
-    int Speed(const Program& program, const SongTarget& target) {
+    int Speed(const Program& program, SongKind kind) {
         if (program.speed.value) return *program.speed.value;
         const std::int64_t tempo = program.tempoMilli.value.value_or(kDefaultTempoMilli);
-        const auto speed = SpeedFor(target, tempo);
+        const auto speed = SpeedFor(kind, tempo);
         const std::string asked = Decimal(static_cast<double>(tempo) / 1000.0);
         if (!speed) {
             report_.Error(program.tempoMilli.at,
                           "#tempo " + asked + " is outside what speeds 1 to 255 play on " +
-                              std::string(ChipName(target)) + ": " +
-                              Decimal(TempoOf(target, kHighestSpeed)) + " to " +
-                              Decimal(TempoOf(target, 1)) + " beats a minute");
+                              std::string(SongKindName(kind)) + ": " +
+                              Decimal(TempoOf(kind, kHighestSpeed)) + " to " +
+                              Decimal(TempoOf(kind, 1)) + " beats a minute");
             return 1;
         }
         if (!speed->exact && program.tempoMilli.value) {
             report_.Warning(program.tempoMilli.at,
                             "#tempo " + asked + " is not reached exactly: speed " +
                                 std::to_string(speed->speed) + " plays " +
-                                Decimal(TempoOf(target, speed->speed)) + " beats a minute");
+                                Decimal(TempoOf(kind, speed->speed)) + " beats a minute");
         }
         return speed->speed;
     }
@@ -391,17 +371,17 @@ private:
         return voice;
     }
 
-    void Lower(const Program& program, const Expansion& expansion, const SongTarget& target,
-               int speed, std::int32_t rowCount) {
+    void Lower(const Program& program, const Expansion& expansion, SongKind kind, int speed,
+               std::int32_t rowCount) {
         ClassicSong& song = result_.classic;
-        song.target = &target;
+        song.kind = kind;
         song.title = program.title.value.value_or("");
         song.speed = speed;
         song.rowCount = rowCount;
         for (std::size_t c = 0; c < expansion.channels.size(); ++c) {
             song.voices.push_back(VoiceFor(program, expansion.channels[c], static_cast<int>(c)));
         }
-        Lowering lowering(target, song.body);
+        Lowering lowering(kind, song.body);
         for (std::size_t c = 0; c < expansion.channels.size(); ++c) {
             if (!expansion.channels[c].events.empty()) {
                 lowering.Channel(static_cast<int>(c), expansion.channels[c].events);
@@ -454,12 +434,10 @@ Result CompileFile(const std::filesystem::path& sourcePath, Options options) {
     return Compile(*bytes, options);
 }
 
-std::int64_t CapacityRows(const SongTarget& target) { return IsOPN2(target) ? 65'535 : 49'151; }
-
-std::optional<SpeedForTempo> SpeedFor(const SongTarget& target, std::int64_t tempoMilli) {
+std::optional<SpeedForTempo> SpeedFor(SongKind kind, std::int64_t tempoMilli) {
     // speed = minute / (tempo x quarter at speed 1), in thousandths of a beat.
     const std::int64_t numerator = kMillisecondsPerMinute * 1000;
-    const std::int64_t denominator = tempoMilli * QuarterMsAtSpeedOne(target);
+    const std::int64_t denominator = tempoMilli * QuarterMsAtSpeedOne(kind);
     if (tempoMilli <= 0 || denominator > numerator || denominator * kHighestSpeed < numerator) {
         return std::nullopt;
     }
@@ -472,9 +450,9 @@ std::optional<SpeedForTempo> SpeedFor(const SongTarget& target, std::int64_t tem
         .exact = remainder == 0};
 }
 
-double TempoOf(const SongTarget& target, int speed) {
+double TempoOf(SongKind kind, int speed) {
     return static_cast<double>(kMillisecondsPerMinute) /
-           static_cast<double>(QuarterMsAtSpeedOne(target) * speed);
+           static_cast<double>(QuarterMsAtSpeedOne(kind) * speed);
 }
 
 std::string FormatDiagnostic(std::string_view sourceName, const Diagnostic& diagnostic) {

@@ -7,6 +7,7 @@
 
 #include "qmml_parser.h"
 #include "qzr/compiler/qmml_limits.h"
+#include "qzr/format/rows.h"
 
 namespace qzr::qmml {
 
@@ -15,7 +16,7 @@ namespace {
 constexpr int kFirstOctave = 4;
 constexpr std::int32_t kFirstDefaultLength = 16;  // a quarter note
 constexpr int kLowestCode = 1;                    // o0 c
-constexpr int kHighestCode = 96;                  // o7 b
+constexpr int kHighestCode = kHighestNote;        // o7 b
 constexpr std::int64_t kOctaveBound = 1'000'000;  // far past any note; keeps the sums small
 
 std::string ChannelName(int channel) { return "ch" + std::to_string(channel + 1); }

@@ -4,7 +4,7 @@
 
 #include "player_state.h"
 #include "qzr/player/player.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 #include "row_writers.h"
 #include "song_loading.h"
 

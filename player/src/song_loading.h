@@ -2,7 +2,7 @@
 
 #include "player_state.h"
 #include "qzr/player/chip_port.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 #include "song_file.h"
 
 // Reading a song file into the player: voices straight into the chip, the two header values

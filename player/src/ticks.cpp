@@ -2,7 +2,7 @@
 
 #include "player_state.h"
 #include "qzr/player/player.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 #include "row_writers.h"
 
 namespace qzr::player {

@@ -8,7 +8,7 @@
 
 #include "qzr/compiler/compile_song.h"
 #include "qzr/compiler/qmml_compile.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 #include "qzr/test_support/byte_diff.h"
 #include "qzr/test_support/temp_dir.h"
 

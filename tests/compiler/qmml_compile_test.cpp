@@ -433,24 +433,23 @@ TEST(QmmlCompile, HostileSourcesEndWithABoundedReport) {
 
 TEST(QmmlCompile, TempoGivesTheNearestSpeedATieGoingToTheSlower) {
     struct Case {
-        const SongTarget* target;
+        SongKind kind;
         std::int64_t tempoMilli;
         std::optional<qmml::SpeedForTempo> speed;
     };
     using S = qmml::SpeedForTempo;
     const std::vector<Case> cases{
-        {&kOPMTarget, 125'000, S{6, true}},  {&kOPMTarget, 120'000, S{6, false}},
-        {&kOPMTarget, 100'000, S{8, false}},  // 7.5: the slower speed
-        {&kOPMTarget, 750'000, S{1, true}},  {&kOPMTarget, 750'001, std::nullopt},
-        {&kOPMTarget, 2'942, S{255, false}}, {&kOPMTarget, 2'941, std::nullopt},
-        {&kOPN2Target, 125'000, S{2, true}}, {&kOPN2Target, 100'000, S{3, false}},  // 2.5
-        {&kOPN2Target, 250'000, S{1, true}}, {&kOPN2Target, 250'001, std::nullopt},
-        {&kOPN2Target, 93'750, S{3, false}},
+        {SongKind::OPM, 125'000, S{6, true}},  {SongKind::OPM, 120'000, S{6, false}},
+        {SongKind::OPM, 100'000, S{8, false}},  // 7.5: the slower speed
+        {SongKind::OPM, 750'000, S{1, true}},  {SongKind::OPM, 750'001, std::nullopt},
+        {SongKind::OPM, 2'942, S{255, false}}, {SongKind::OPM, 2'941, std::nullopt},
+        {SongKind::OPN2, 125'000, S{2, true}}, {SongKind::OPN2, 100'000, S{3, false}},  // 2.5
+        {SongKind::OPN2, 250'000, S{1, true}}, {SongKind::OPN2, 250'001, std::nullopt},
+        {SongKind::OPN2, 93'750, S{3, false}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.target->channelCount) + " channels, " +
-                     std::to_string(c.tempoMilli));
-        const auto speed = qmml::SpeedFor(*c.target, c.tempoMilli);
+        SCOPED_TRACE(std::string(SongKindName(c.kind)) + ", " + std::to_string(c.tempoMilli));
+        const auto speed = qmml::SpeedFor(c.kind, c.tempoMilli);
         ASSERT_EQ(speed.has_value(), c.speed.has_value());
         if (speed) {
             EXPECT_EQ(speed->speed, c.speed->speed);

@@ -128,12 +128,12 @@ Lowered LowerAndCompile(const qmml::Result& result, const std::filesystem::path&
                         const std::string& name) {
     const qmml::ClassicFiles files = qmml::WriteClassicFiles(result.classic, folder, name);
     EXPECT_TRUE(files.ok) << files.failed;
-    const bool opn2 = result.classic.target->channelCount == kOPN2Target.channelCount;
+    const bool opn2 = result.classic.kind == SongKind::OPN2;
     const ProgramRun run = RunProgram(opn2 ? "opn2comp" : "opmcomp", name, folder);
     EXPECT_EQ(run.status, 0) << run.err;
     Lowered lowered{ReadBytes(folder / (name + ".qzr")), {}};
 
-    const SongTarget& target = *result.classic.target;
+    const SongTarget& target = TargetFor(result.classic.kind);
     const int firstBody = target.FirstBodyLine();
     const Bytes text = ReadBytes(folder / name);
     CompileSource(text, target, folder, [&](const BodyLineReport& report) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 #include "qzr/test_support/byte_diff.h"
 
 namespace qzr::test {

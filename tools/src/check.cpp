@@ -5,7 +5,7 @@
 
 #include "qzr/common/to_integer.h"
 #include "qzr/compiler/compile_song.h"
-#include "qzr/compiler/file_reading.h"
+#include "qzr/common/file_reading.h"
 #include "qzr/compiler/source_lines.h"
 #include "qzr/tools/song_view.h"
 

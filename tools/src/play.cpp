@@ -13,7 +13,7 @@
 
 #include "interrupt.h"
 #include "qzr/compiler/compile_song.h"
-#include "qzr/compiler/file_reading.h"
+#include "qzr/common/file_reading.h"
 #include "qzr/emulator/engine.h"
 #include "qzr/player/player.h"
 #include "qzr/tools/check.h"

@@ -1,6 +1,6 @@
 #include "qzr/tools/song_loading.h"
 
-#include "qzr/compiler/file_reading.h"
+#include "qzr/common/file_reading.h"
 
 namespace qzr::tools {
 

@@ -11,13 +11,14 @@
 #include "noise_generator.h"
 #include "operator_output.h"
 #include "pitch.h"
-#include "registers.h"
+#include "qzr/format/ym2151_registers.h"
 #include "tables.h"
 #include "timers.h"
 
 namespace qzr::emulator {
 
 using namespace detail;
+using namespace qzr::ym2151;
 
 namespace {
 
@@ -191,12 +192,12 @@ void YM2151::State::ApplyGlobal(std::uint8_t reg, std::uint8_t value) {
 
 void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
     ChannelRegs& ch = channels[reg & 7];
-    if ((reg & 0x38) != kRegRoutingBase) {
+    if ((reg & 0x38) != kRegChannelControlBase) {
         for (int group = 0; group < 4; ++group)
             slots[(reg & 7u) + 8u * static_cast<unsigned>(group)].pmSeen = kPitchDirty;
     }
     switch (reg & 0x38) {
-        case kRegRoutingBase:
+        case kRegChannelControlBase:
             ch.rl = Bits(value, 6, 2);
             ch.fb = Bits(value, 3, 3);
             ch.con = Bits(value, 0, 3);
@@ -387,7 +388,7 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
     const std::uint8_t pmdBefore = pmd;
     const std::uint8_t nfrqBefore = nfrq;
     const LfoControl lfoBefore{lfoWave, (test & 2) != 0};
-    if (haveWrite && write.reg < kRegRoutingBase && write.reg != kRegKeyOn) {
+    if (haveWrite && write.reg < kRegChannelControlBase && write.reg != kRegKeyOn) {
         ApplyGlobal(write.reg, write.value);
     }
 
@@ -435,7 +436,7 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
     // Channel registers are stored on the channel's own cycle: after its M1 has sampled them,
     // before everything else of this sample.
     const bool channelWrite =
-        haveWrite && write.reg >= kRegRoutingBase && write.reg < kRegDetuneMulBase;
+        haveWrite && write.reg >= kRegChannelControlBase && write.reg < kRegDetuneMulBase;
     if (channelWrite) ApplyChannel(write.reg, write.value);
 
     // The last sample's C2 outputs reach the mix only now, gated by the new routing.

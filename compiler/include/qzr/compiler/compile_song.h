@@ -11,7 +11,7 @@
 #include "qzr/compiler/compiler_state.h"
 #include "qzr/compiler/keyword_table.h"
 #include "qzr/compiler/row_writer.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 
 namespace qzr {
 

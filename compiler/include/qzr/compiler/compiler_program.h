@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 
 namespace qzr {
 

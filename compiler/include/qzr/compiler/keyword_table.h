@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 
 namespace qzr {
 

@@ -7,7 +7,7 @@
 
 #include "qzr/compiler/keyword_table.h"
 #include "qzr/compiler/qmml_voice.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_kind.h"
 
 namespace qzr::qmml {
 
@@ -30,7 +30,7 @@ struct ClassicLine {
 };
 
 struct ClassicSong {
-    const SongTarget* target = &kOPMTarget;
+    SongKind kind = SongKind::OPM;
     std::string title;
     std::int32_t speed = 0;
     std::int32_t rowCount = 0;

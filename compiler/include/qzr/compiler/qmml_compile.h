@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@
 #include "qzr/compiler/qmml_classic.h"
 #include "qzr/compiler/qmml_diagnostic.h"
 #include "qzr/compiler/qmml_voice.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_kind.h"
 
 namespace qzr::qmml {
 
@@ -42,9 +43,9 @@ struct Result {
     int warnings = 0;
     int dropped = 0;  // counted but not kept
 
-    const SongTarget* target = nullptr;  // nullptr when the chip is not known
-    ClassicSong classic;                 // the lowered song, when there is no error
-    std::vector<std::uint8_t> song;      // its song file, when there is no error
+    std::optional<SongKind> kind;    // nullopt when the chip is not known
+    ClassicSong classic;             // the lowered song, when there is no error
+    std::vector<std::uint8_t> song;  // its song file, when there is no error
     // The voice files the source names, as opened: a change to one changes the song.
     std::vector<std::filesystem::path> voiceFiles;
     int slurs = 0;  // notes reached by '&'
@@ -60,18 +61,15 @@ Result Compile(std::span<const std::uint8_t> source, const Options& options);
 // its path names it, unless the options say otherwise.
 Result CompileFile(const std::filesystem::path& sourcePath, Options options = {});
 
-// The most rows a channel of this target can play.
-std::int64_t CapacityRows(const SongTarget& target);
-
 // The speed nearest to a tempo in beats a minute (thousandths), a tie going to the slower, and
 // whether it plays that tempo exactly; nullopt outside what speeds 1 to 255 reach.
 struct SpeedForTempo {
     int speed = 0;
     bool exact = false;
 };
-std::optional<SpeedForTempo> SpeedFor(const SongTarget& target, std::int64_t tempoMilli);
+std::optional<SpeedForTempo> SpeedFor(SongKind kind, std::int64_t tempoMilli);
 
 // The tempo a speed plays, in beats a minute.
-double TempoOf(const SongTarget& target, int speed);
+double TempoOf(SongKind kind, int speed);
 
 }  // namespace qzr::qmml

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "qzr/compiler/qmml_diagnostic.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 
 namespace qzr::qmml {
 

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "qzr/compiler/byte_sink.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 
 namespace qzr {
 

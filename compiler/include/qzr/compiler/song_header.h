@@ -6,7 +6,7 @@
 
 #include "qzr/compiler/byte_sink.h"
 #include "qzr/compiler/compiler_state.h"
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 
 namespace qzr {
 

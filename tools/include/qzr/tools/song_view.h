@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "qzr/song_format/song_target.h"
+#include "qzr/format/song_target.h"
 
 namespace qzr::tools {
 

@@ -1,4 +1,4 @@
-#include "qzr/compiler/file_reading.h"
+#include "qzr/common/file_reading.h"
 
 #include <algorithm>
 #include <cstdio>
