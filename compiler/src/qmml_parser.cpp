@@ -639,12 +639,6 @@ private:
         int lines = 0;
     };
 
-    std::string_view Keep(std::string_view text) {
-        // Voice words outlive the line they came from.
-        kept_.emplace_back(text);
-        return kept_.back();
-    }
-
     template <typename T>
     bool Once(Given<T>& given, std::string_view name, Position at) {
         if (given.value) {
@@ -838,8 +832,8 @@ private:
                 ++pos;
                 if (text[pos - 1] == ':') break;
             }
-            voice.words.push_back({Keep(text.substr(start, pos - start)), line,
-                                   offset + static_cast<int>(start) + 1});
+            voice.words.push_back(
+                {text.substr(start, pos - start), line, offset + static_cast<int>(start) + 1});
         }
     }
 
@@ -1017,7 +1011,6 @@ private:
     Report& report_;
     MacroNames names_;
     std::optional<OpenVoice> voice_;
-    std::vector<std::string> kept_;
 };
 
 }  // namespace

@@ -8,7 +8,8 @@
 
 namespace qzr::qmml {
 
-// Reads a whole source into a Program, reporting every error it finds and going on after each
+// Reads a whole source into a Program (its voice words are views into `source`, which must
+// outlive it), reporting every error it finds and going on after each
 // (a bad item is skipped, a bad line is skipped). One look at every byte, so the time is linear
 // in the source; lines longer than kMaxLineBytes are reported and not read. Voice files are not
 // opened here: their definitions keep the path as written. Macro uses are resolved at the end:
