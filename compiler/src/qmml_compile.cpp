@@ -32,6 +32,15 @@ std::int64_t QuarterMsAtSpeedOne(SongKind kind) {
     return kRowsPerQuarter * kTickPeriodMs * TicksPerRow(kind, 1);
 }
 
+// FNV-1a, 32 bits, as eight hex digits.
+std::string HashText(const VoiceBytes& bytes) {
+    std::uint32_t hash = 2'166'136'261u;
+    for (const std::uint8_t b : bytes) hash = (hash ^ b) * 16'777'619u;
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "%08x", hash);
+    return text.data();
+}
+
 std::string Decimal(double value) {
     std::array<char, 32> text{};
     std::snprintf(text.data(), text.size(), "%.2f", value);
@@ -367,7 +376,9 @@ private:
                 break;
             }
         }
-        voice.fileName = stem + ".voice";
+        // The bytes' hash in the name: lowering another song into the same folder never writes
+        // different bytes under a name this song uses.
+        voice.fileName = stem + "-" + HashText(voice.bytes) + ".voice";
         return voice;
     }
 
