@@ -158,6 +158,42 @@ private:
     bool legato_ = false;
 };
 
+// Reads the voice files a program names, into its definitions, reporting what cannot be read.
+void LoadVoiceFiles(Program& program, const Options& options, Report& report,
+                    std::vector<std::filesystem::path>& opened) {
+    for (VoiceDefinition& voice : program.voices) {
+        if (voice.file.empty()) continue;
+        const std::filesystem::path path =
+            voice.file.is_absolute() ? voice.file : options.baseFolder / voice.file;
+        opened.push_back(path);
+        const VoiceFileRead read = options.readVoice(path);
+        const std::string name = "'" + voice.file.string() + "'";
+        switch (read.status) {
+            case VoiceFileRead::Status::Missing:
+                report.Error(voice.at, "cannot read voice file " + name +
+                                           " (paths are relative to the source's folder)");
+                break;
+            case VoiceFileRead::Status::Directory:
+                report.Error(voice.at, "voice file " + name + " is a directory");
+                break;
+            case VoiceFileRead::Status::NotRegular:
+                report.Error(voice.at, "voice file " + name + " is not a regular file");
+                break;
+            case VoiceFileRead::Status::Read:
+                if (read.bytes.size() < voice.bytes.size()) {
+                    report.Warning(voice.at, "voice file " + name + " has " +
+                                                 std::to_string(read.bytes.size()) +
+                                                 " bytes, not " + std::to_string(kVoiceFileBytes) +
+                                                 "; the missing ones count as 0");
+                }
+                std::copy_n(read.bytes.begin(), std::min(read.bytes.size(), voice.bytes.size()),
+                            voice.bytes.begin());
+                voice.usable = true;
+                break;
+        }
+    }
+}
+
 class Compilation {
 public:
     Compilation(const Options& options, Result& result) : options_(options), result_(result) {}
@@ -230,38 +266,7 @@ private:
     }
 
     void LoadVoices(Program& program) {
-        for (VoiceDefinition& voice : program.voices) {
-            if (voice.file.empty()) continue;
-            const std::filesystem::path path =
-                voice.file.is_absolute() ? voice.file : options_.baseFolder / voice.file;
-            result_.voiceFiles.push_back(path);
-            const VoiceFileRead read = options_.readVoice(path);
-            const std::string name = "'" + voice.file.string() + "'";
-            switch (read.status) {
-                case VoiceFileRead::Status::Missing:
-                    report_.Error(voice.at, "cannot read voice file " + name +
-                                                " (paths are relative to the source's folder)");
-                    break;
-                case VoiceFileRead::Status::Directory:
-                    report_.Error(voice.at, "voice file " + name + " is a directory");
-                    break;
-                case VoiceFileRead::Status::NotRegular:
-                    report_.Error(voice.at, "voice file " + name + " is not a regular file");
-                    break;
-                case VoiceFileRead::Status::Read:
-                    if (read.bytes.size() < voice.bytes.size()) {
-                        report_.Warning(voice.at, "voice file " + name + " has " +
-                                                      std::to_string(read.bytes.size()) +
-                                                      " bytes, not " +
-                                                      std::to_string(kVoiceFileBytes) +
-                                                      "; the missing ones count as 0");
-                    }
-                    std::copy_n(read.bytes.begin(), std::min(read.bytes.size(), voice.bytes.size()),
-                                voice.bytes.begin());
-                    voice.usable = true;
-                    break;
-            }
-        }
+        LoadVoiceFiles(program, options_, report_, result_.voiceFiles);
     }
 
     const VoiceDefinition* FindVoice(const Program& program, int number) const {
@@ -406,6 +411,28 @@ private:
 };
 
 }  // namespace
+
+VoiceList ReadVoices(std::span<const std::uint8_t> source, const Options& options) {
+    Report report;
+    VoiceList list;
+    if (source.size() > kMaxSourceBytes) {
+        report.Error({0, 0}, "the source is larger than " +
+                                 Grouped(static_cast<std::int64_t>(kMaxSourceBytes)) + " bytes");
+    } else {
+        Program program = ParseProgram(source, report);
+        std::vector<std::filesystem::path> opened;
+        LoadVoiceFiles(program, options, report, opened);
+        for (const VoiceDefinition& voice : program.voices) {
+            list.voices.push_back({.number = voice.number,
+                                   .line = voice.at.line,
+                                   .bytes = voice.bytes,
+                                   .usable = voice.usable});
+        }
+    }
+    list.diagnostics = report.Sorted();
+    list.errors = report.Errors();
+    return list;
+}
 
 VoiceFileRead ReadVoiceFile(const std::filesystem::path& path) {
     std::error_code ec;

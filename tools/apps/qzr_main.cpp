@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "qzr/tools/build.h"
 #include "qzr/tools/channel_list.h"
 #include "qzr/tools/check.h"
 #include "qzr/tools/diff.h"
@@ -15,6 +16,7 @@
 #include "qzr/tools/render.h"
 #include "qzr/tools/song_loading.h"
 #include "qzr/tools/song_view.h"
+#include "qzr/tools/voice.h"
 
 namespace {
 
@@ -120,7 +122,7 @@ int RunPlayCommand(const PlayArgs& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"qzr: render, play, inspect, check and compare songs"};
+    CLI::App app{"qzr: build, render, play, inspect, check and compare songs"};
     app.require_subcommand(0, 1);
 
     RenderArgs render;
@@ -145,6 +147,34 @@ int main(int argc, char** argv) {
     infoCommand->add_option("song", info.song, "song file (.qzr)")->required();
     AddChipOption(*infoCommand, info.chip);
     infoCommand->add_option("--rows", info.rows, "rows A:B (from 0, both included)");
+
+    std::string buildSource, buildOutput;
+    CLI::App* buildCommand = app.add_subcommand("build", "compile a qmml source into a song file");
+    buildCommand->add_option("source", buildSource, "qmml source (NAME.opm.qmml, NAME.opn2.qmml)")
+        ->required();
+    buildCommand->add_option("-o,--output", buildOutput,
+                             "song file (default: the source's name with .qmml replaced by .qzr)");
+
+    std::string lowerSource, lowerFolder;
+    CLI::App* lowerCommand = app.add_subcommand(
+        "lower", "write a qmml source as the classic source and voice files opmcomp reads");
+    lowerCommand->add_option("source", lowerSource, "qmml source")->required();
+    lowerCommand->add_option("-o,--output", lowerFolder, "folder for the classic files")
+        ->required();
+
+    qzr::tools::VoiceOptions voice;
+    std::string voiceFile, voiceOutput;
+    CLI::App* voiceCommand = app.add_subcommand(
+        "voice", "show a voice as text, write it as a voice file, or hear it on one note");
+    voiceCommand->add_option("file", voiceFile, "NAME.voice, or a qmml text defining voices")
+        ->required();
+    voiceCommand->add_option("--voice", voice.number, "which @N of a text")
+        ->check(CLI::Range(0, 255));
+    voiceCommand->add_option("-o,--output", voiceOutput,
+                             "X.voice (the 25 bytes) or X.wav / X.flac (the voice on one note)");
+    voiceCommand->add_option("--note", voice.note, "the note heard (default o4a)");
+    voiceCommand->add_option("--seconds", voice.seconds, "how long it is held (default 2)")
+        ->check(CLI::PositiveNumber);
 
     std::string checkSource, checkChip;
     CLI::App* checkCommand =
@@ -181,6 +211,17 @@ int main(int argc, char** argv) {
         return status == 0 ? 0 : kUsageError;
     }
     if (renderCommand->parsed()) return RunRenderCommand(render);
+    if (buildCommand->parsed()) {
+        return qzr::tools::RunBuild(buildSource, buildOutput, stdout, stderr);
+    }
+    if (lowerCommand->parsed()) {
+        return qzr::tools::RunLower(lowerSource, lowerFolder, stdout, stderr);
+    }
+    if (voiceCommand->parsed()) {
+        voice.file = voiceFile;
+        voice.output = voiceOutput;
+        return qzr::tools::RunVoice(voice, stdout, stderr);
+    }
     if (infoCommand->parsed()) return RunInfoCommand(info);
     if (checkCommand->parsed()) {
         const auto chip = ResolveChip(checkChip, checkSource);

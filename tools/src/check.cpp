@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <optional>
 
+#include "qzr/common/file_reading.h"
 #include "qzr/common/to_integer.h"
 #include "qzr/compiler/compile_song.h"
-#include "qzr/common/file_reading.h"
 #include "qzr/compiler/source_lines.h"
 #include "qzr/tools/song_view.h"
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "interrupt.h"
-#include "qzr/compiler/compile_song.h"
 #include "qzr/common/file_reading.h"
+#include "qzr/compiler/compile_song.h"
 #include "qzr/emulator/engine.h"
 #include "qzr/player/player.h"
 #include "qzr/tools/check.h"

@@ -57,6 +57,23 @@ struct Result {
 // Compiles a source held in memory. Only voice files are read, through options.readVoice.
 Result Compile(std::span<const std::uint8_t> source, const Options& options);
 
+struct DefinedVoice {
+    int number = 0;
+    int line = 0;
+    VoiceBytes bytes{};
+    bool usable = false;  // read or parsed without error
+};
+
+struct VoiceList {
+    std::vector<DefinedVoice> voices;  // in the order defined
+    std::vector<Diagnostic> diagnostics;
+    int errors = 0;
+};
+
+// The voices a source defines (@N "file" or @N { ... }), read without playing its music, so
+// no chip is needed: a file of voices alone is a source too.
+VoiceList ReadVoices(std::span<const std::uint8_t> source, const Options& options);
+
 // Reads the source first (at most kMaxSourceBytes); its folder is the base for voice paths and
 // its path names it, unless the options say otherwise.
 Result CompileFile(const std::filesystem::path& sourcePath, Options options = {});
