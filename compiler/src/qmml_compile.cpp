@@ -255,7 +255,7 @@ private:
                                                std::string(SongKindName(*fromName)) +
                                                " that the file name says");
         }
-        result_.kind = fromChip ? fromChip : fromName;
+        result_.kind = fromChip ? fromChip : fromName ? fromName : options_.kind;
         if (!result_.kind) {
             report_.Error({0, 0},
                           "the chip is not known: name the file NAME.opm.qmml or NAME.opn2.qmml, "
@@ -464,6 +464,7 @@ Result CompileFile(const std::filesystem::path& sourcePath, Options options) {
     auto bytes = regular ? ReadFileBytes(sourcePath, kMaxSourceBytes + 1) : std::nullopt;
     if (!bytes) {
         result.errors = 1;
+        result.unreadable = true;
         result.diagnostics.push_back(
             {0, 0, Severity::Error,
              "cannot read the source" + std::string(regular ? "" : " (not a regular file)")});

@@ -82,8 +82,6 @@ struct InfoArgs {
 };
 
 int RunInfoCommand(const InfoArgs& args) {
-    const auto chip = ResolveChip(args.chip, args.song);
-    if (!chip) return kUsageError;
     qzr::tools::RowRange range;
     if (!args.rows.empty()) {
         const auto parsed = qzr::tools::ParseRowRange(args.rows);
@@ -94,7 +92,19 @@ int RunInfoCommand(const InfoArgs& args) {
         }
         range = *parsed;
     }
-    const auto song = qzr::tools::LoadSongView(args.song, *chip, stderr);
+    std::optional<qzr::tools::SongView> song;
+    if (qzr::tools::IsQmmlSource(args.song)) {
+        // A source says its chip with #chip or its name; --chip only where neither does.
+        auto built = qzr::tools::BuildInMemory(
+            args.song, args.chip.empty() ? std::nullopt : qzr::ParseSongKind(args.chip), stderr);
+        if (!built) return kUsageError;
+        song.emplace(built->classic.kind == qzr::SongKind::OPM ? Chip::OPM : Chip::OPN2,
+                     std::move(built->song));
+    } else {
+        const auto chip = ResolveChip(args.chip, args.song);
+        if (!chip) return kUsageError;
+        song = qzr::tools::LoadSongView(args.song, *chip, stderr);
+    }
     if (!song) return kUsageError;
     std::fputs(qzr::tools::DescribeSong(*song, args.song, range).c_str(), stdout);
     return 0;
@@ -144,7 +154,7 @@ int main(int argc, char** argv) {
 
     InfoArgs info;
     CLI::App* infoCommand = app.add_subcommand("info", "header, voices, timing and rows of a song");
-    infoCommand->add_option("song", info.song, "song file (.qzr)")->required();
+    infoCommand->add_option("song", info.song, "song file (.qzr) or qmml source")->required();
     AddChipOption(*infoCommand, info.chip);
     infoCommand->add_option("--rows", info.rows, "rows A:B (from 0, both included)");
 
@@ -179,7 +189,8 @@ int main(int argc, char** argv) {
     std::string checkSource, checkChip;
     CLI::App* checkCommand =
         app.add_subcommand("check", "what the compiler would ignore or get wrong in a source");
-    checkCommand->add_option("source", checkSource, "MML source")->required();
+    checkCommand->add_option("source", checkSource, "MML source (classic, or qmml: NAME.qmml)")
+        ->required();
     AddChipOption(*checkCommand, checkChip);
 
     std::string diffA, diffB, diffChip;
@@ -224,6 +235,11 @@ int main(int argc, char** argv) {
     }
     if (infoCommand->parsed()) return RunInfoCommand(info);
     if (checkCommand->parsed()) {
+        if (qzr::tools::IsQmmlSource(checkSource)) {
+            return qzr::tools::RunQmmlCheck(
+                checkSource, checkChip.empty() ? std::nullopt : qzr::ParseSongKind(checkChip),
+                stderr);
+        }
         const auto chip = ResolveChip(checkChip, checkSource);
         if (!chip) return kUsageError;
         return qzr::tools::RunCheck(checkSource, qzr::tools::TargetFor(*chip), stderr);

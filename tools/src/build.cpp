@@ -25,11 +25,8 @@ std::optional<qmml::Result> Compiled(const std::filesystem::path& source, std::F
     qmml::Result result = qmml::CompileFile(source);
     PrintDiagnostics(result, source.string(), err);
     if (result.Ok()) return result;
-    // A source that cannot be read at all reports one error of the whole file.
-    const bool unreadable = result.diagnostics.size() == 1 && result.diagnostics[0].line == 0 &&
-                            result.diagnostics[0].message.rfind("cannot read", 0) == 0;
-    status = unreadable ? 2 : 1;
-    if (!unreadable) {
+    status = result.unreadable ? 2 : 1;
+    if (!result.unreadable) {
         std::fprintf(err, "qzr: %s: %d error%s; nothing written\n", source.string().c_str(),
                      result.errors, result.errors == 1 ? "" : "s");
     }
@@ -61,6 +58,26 @@ void PrintDiagnostics(const qmml::Result& result, const std::string& sourceName,
                      result.dropped);
     }
     std::fflush(err);
+}
+
+int RunQmmlCheck(const std::filesystem::path& source, std::optional<SongKind> kind,
+                 std::FILE* err) {
+    qmml::Options options;
+    options.kind = kind;
+    const qmml::Result result = qmml::CompileFile(source, options);
+    PrintDiagnostics(result, source.string(), err);
+    if (result.unreadable) return 2;
+    return result.errors + result.warnings == 0 ? 0 : 1;
+}
+
+std::optional<qmml::Result> BuildInMemory(const std::filesystem::path& source,
+                                          std::optional<SongKind> kind, std::FILE* err) {
+    qmml::Options options;
+    options.kind = kind;
+    qmml::Result result = qmml::CompileFile(source, options);
+    PrintDiagnostics(result, source.string(), err);
+    if (!result.Ok()) return std::nullopt;
+    return result;
 }
 
 int RunBuild(const std::filesystem::path& source, const std::filesystem::path& output,

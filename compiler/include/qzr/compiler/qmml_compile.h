@@ -32,6 +32,8 @@ struct Options {
     // Names the source in messages of the caller, and says the chip with ".opm." or ".opn2."
     // where #chip does not.
     std::string sourceName;
+    // The chip where neither #chip nor the name says it (a --chip option).
+    std::optional<SongKind> kind;
     // Voice file paths are relative to it (the source's folder).
     std::filesystem::path baseFolder;
     std::function<VoiceFileRead(const std::filesystem::path&)> readVoice = ReadVoiceFile;
@@ -50,6 +52,7 @@ struct Result {
     std::vector<std::filesystem::path> voiceFiles;
     int slurs = 0;  // notes reached by '&'
     Diagnostic firstSlur;
+    bool unreadable = false;  // CompileFile could not read the source
 
     bool Ok() const { return errors == 0; }
 };

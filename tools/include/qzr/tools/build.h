@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "qzr/compiler/qmml_compile.h"
@@ -18,6 +19,15 @@ std::filesystem::path DefaultBuildOutput(const std::filesystem::path& source);
 // Every diagnostic as "SOURCE:LINE:COLUMN: error|warning: message" on `err`, and a last line
 // counting those left out.
 void PrintDiagnostics(const qmml::Result& result, const std::string& sourceName, std::FILE* err);
+
+// `qzr check` for a qmml source: every error and warning on `err`. 0 clean, 1 findings, 2 the
+// source cannot be read. `kind` stands in where neither #chip nor the name says the chip.
+int RunQmmlCheck(const std::filesystem::path& source, std::optional<SongKind> kind, std::FILE* err);
+
+// A qmml source built in memory, its report on `err`; nullopt when it has errors. For the
+// subcommands that take a source where they take a song (info, play --watch).
+std::optional<qmml::Result> BuildInMemory(const std::filesystem::path& source,
+                                          std::optional<SongKind> kind, std::FILE* err);
 
 // `qzr build`: the song file, replaced only when the whole build succeeds. Status 0 written
 // (warnings or not), 1 the source has errors (nothing written), 2 the source cannot be read or
