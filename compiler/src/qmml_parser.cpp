@@ -557,8 +557,9 @@ private:
         } else {
             ErrorHere(pos_, Quoted(std::string_view(&text_[pos_], 1)) + " means nothing here");
         }
+        // What would be its length or number goes with it; the letters after it are read.
         ++pos_;
-        while (IsNameChar(Peek())) ++pos_;
+        while (IsDigit(Peek()) || Peek() == '.' || Peek() == '%') ++pos_;
     }
 
     std::string_view text_;
