@@ -12,7 +12,6 @@
 namespace qzr::test {
 namespace {
 
-using tools::Chip;
 
 TEST(QzrCheck, EveryKindOfFindingMatchesTheGoldenText) {
     TempDir dir("qzr_check");
@@ -67,13 +66,13 @@ TEST(QzrCheck, ExamplesAreClean) {
 TEST(QzrCheck, NoKeywordOfTheCompilerIsReportedUnknown) {
     TempDir dir("qzr_check_keywords");
     WriteSineVoice(dir / "sine.voice");
-    for (const Chip chip : {Chip::OPM, Chip::OPN2}) {
-        const SongTarget& target = tools::TargetFor(chip);
+    for (const SongKind kind : {SongKind::OPM, SongKind::OPN2}) {
+        const SongTarget& target = TargetFor(kind);
         std::vector<std::string> body;
         for (const Keyword& keyword : KeywordsFor(target).Entries()) {
             body.emplace_back(keyword.Text());
         }
-        const std::string source = MakeSource("All", 1, 4000, chip, body);
+        const std::string source = MakeSource("All", 1, 4000, kind, body);
         const auto found = tools::CheckSource(
             std::span(reinterpret_cast<const std::uint8_t*>(source.data()), source.size()), target,
             dir.Path(), dir / "all.mml");

@@ -14,7 +14,6 @@ namespace qzr::test {
 namespace {
 
 using namespace std::chrono_literals;
-using tools::Chip;
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -55,9 +54,9 @@ protected:
         WriteSineVoice(dir_ / "sine.voice");
         // 16 rows at one tick a row: 80 ms a pass.
         CompileInto(dir_.Path(), "short.opm.mml",
-                    MakeSource("Short", 1, 16, Chip::OPM, {"ch1", "o4", "a"}), Chip::OPM);
+                    MakeSource("Short", 1, 16, SongKind::OPM, {"ch1", "o4", "a"}), SongKind::OPM);
         CompileInto(dir_.Path(), "long.opn2.mml",
-                    MakeSource("Long", 2, 4096, Chip::OPN2, {"ch1", "o4", "a1"}), Chip::OPN2);
+                    MakeSource("Long", 2, 4096, SongKind::OPN2, {"ch1", "o4", "a1"}), SongKind::OPN2);
     }
     std::vector<std::string> Qzr(std::vector<std::string> args) {
         args.insert(args.begin(), QzrPath());
@@ -133,7 +132,7 @@ protected:
         std::filesystem::copy(SourcePath("examples"), dir_.Path(),
                               std::filesystem::copy_options::recursive);
         source_ = ReadText(dir_ / kSource);
-        CompileInto(dir_.Path(), kSource, source_, Chip::OPM);
+        CompileInto(dir_.Path(), kSource, source_, SongKind::OPM);
     }
     // Saves the source with one line replaced, as an editor would.
     void Save(const std::string& from, const std::string& to) {

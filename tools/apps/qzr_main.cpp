@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "qzr/format/song_image.h"
 #include "qzr/tools/build.h"
 #include "qzr/tools/channel_list.h"
 #include "qzr/tools/check.h"
@@ -14,20 +15,19 @@
 #include "qzr/tools/info.h"
 #include "qzr/tools/play.h"
 #include "qzr/tools/render.h"
-#include "qzr/tools/song_loading.h"
-#include "qzr/tools/song_view.h"
+#include "qzr/tools/song_input.h"
 #include "qzr/tools/voice.h"
 
 namespace {
 
-using qzr::tools::Chip;
+using qzr::SongKind;
 
 constexpr int kUsageError = 2;
 
 // --chip as given, else what the file name says; nullopt after a message.
-std::optional<Chip> ResolveChip(const std::string& chipOption, const std::string& path) {
-    if (!chipOption.empty()) return qzr::tools::ParseChip(chipOption);
-    if (const auto chip = qzr::tools::ChipFromFileName(path)) return chip;
+std::optional<SongKind> ResolveSongKind(const std::string& chipOption, const std::string& path) {
+    if (!chipOption.empty()) return qzr::ParseSongKind(chipOption);
+    if (const auto kind = qzr::SongKindFromFileName(path)) return kind;
     std::fprintf(stderr,
                  "qzr: %s: the name does not say the chip (.opm. or .opn2.); give --chip opm or "
                  "--chip opn2\n",
@@ -50,12 +50,12 @@ struct RenderArgs {
 };
 
 int RunRenderCommand(const RenderArgs& args) {
-    const auto chip = ResolveChip(args.chip, args.song);
-    if (!chip) return kUsageError;
-    const int channels = qzr::tools::TargetFor(*chip).channelCount;
+    const auto kind = ResolveSongKind(args.chip, args.song);
+    if (!kind) return kUsageError;
+    const int channels = qzr::TargetFor(*kind).channelCount;
     qzr::tools::RenderOptions options;
     options.song = args.song;
-    options.chip = *chip;
+    options.kind = *kind;
     options.output = args.output;
     options.loops = args.loops;
     options.seconds = args.seconds;
@@ -92,18 +92,17 @@ int RunInfoCommand(const InfoArgs& args) {
         }
         range = *parsed;
     }
-    std::optional<qzr::tools::SongView> song;
+    std::optional<qzr::SongImage> song;
     if (qzr::tools::IsQmmlSource(args.song)) {
         // A source says its chip with #chip or its name; --chip only where neither does.
         auto built = qzr::tools::BuildInMemory(
             args.song, args.chip.empty() ? std::nullopt : qzr::ParseSongKind(args.chip), stderr);
         if (!built) return kUsageError;
-        song.emplace(built->classic.kind == qzr::SongKind::OPM ? Chip::OPM : Chip::OPN2,
-                     std::move(built->song));
+        song.emplace(built->classic.kind, std::move(built->song));
     } else {
-        const auto chip = ResolveChip(args.chip, args.song);
-        if (!chip) return kUsageError;
-        song = qzr::tools::LoadSongView(args.song, *chip, stderr);
+        const auto kind = ResolveSongKind(args.chip, args.song);
+        if (!kind) return kUsageError;
+        song = qzr::tools::LoadSongImage(args.song, *kind, stderr);
     }
     if (!song) return kUsageError;
     std::fputs(qzr::tools::DescribeSong(*song, args.song, range).c_str(), stdout);
@@ -117,11 +116,11 @@ struct PlayArgs {
 };
 
 int RunPlayCommand(const PlayArgs& args) {
-    const auto chip = ResolveChip(args.chip, args.song);
-    if (!chip) return kUsageError;
+    const auto kind = ResolveSongKind(args.chip, args.song);
+    if (!kind) return kUsageError;
     qzr::tools::PlayOptions options;
     options.song = args.song;
-    options.chip = *chip;
+    options.kind = *kind;
     options.loops = args.loops;
     options.seconds = args.seconds;
     if (!args.watch.empty()) options.watch = args.watch;
@@ -240,14 +239,14 @@ int main(int argc, char** argv) {
                 checkSource, checkChip.empty() ? std::nullopt : qzr::ParseSongKind(checkChip),
                 stderr);
         }
-        const auto chip = ResolveChip(checkChip, checkSource);
-        if (!chip) return kUsageError;
-        return qzr::tools::RunCheck(checkSource, qzr::tools::TargetFor(*chip), stderr);
+        const auto kind = ResolveSongKind(checkChip, checkSource);
+        if (!kind) return kUsageError;
+        return qzr::tools::RunCheck(checkSource, qzr::TargetFor(*kind), stderr);
     }
     if (diffCommand->parsed()) {
-        const auto chip = ResolveChip(diffChip, diffA);
-        if (!chip) return kUsageError;
-        return qzr::tools::RunDiff(diffA, diffB, *chip, stdout, stderr);
+        const auto kind = ResolveSongKind(diffChip, diffA);
+        if (!kind) return kUsageError;
+        return qzr::tools::RunDiff(diffA, diffB, *kind, stdout, stderr);
     }
     if (playCommand->parsed()) return RunPlayCommand(play);
     if (devicesCommand->parsed()) {

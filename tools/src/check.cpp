@@ -8,7 +8,7 @@
 #include "qzr/common/to_integer.h"
 #include "qzr/compiler/compile_song.h"
 #include "qzr/compiler/source_lines.h"
-#include "qzr/tools/song_view.h"
+#include "qzr/format/song_image.h"
 
 namespace qzr::tools {
 namespace {
@@ -37,8 +37,7 @@ std::filesystem::path ResolveVoice(const std::string& path, const std::filesyste
 
 // The row count the player plays, from the header bytes the compiler wrote.
 int PlayedRowCount(const std::vector<std::uint8_t>& song, const SongTarget& target) {
-    const Chip chip = target.channelCount == kOPMTarget.channelCount ? Chip::OPM : Chip::OPN2;
-    return SongView(chip, song).RowCount();
+    return SongImage(KindOf(target), song).RowCount();
 }
 
 class Checker {

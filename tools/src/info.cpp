@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "qzr/compiler/qmml_voice.h"
+#include "qzr/format/player_timing.h"
+#include "qzr/format/rows.h"
 
 namespace qzr::tools {
 namespace {
@@ -38,7 +40,7 @@ std::string Pan(std::uint8_t control) {
     return "off";
 }
 
-void AppendVoices(const SongView& song, std::string& text) {
+void AppendVoices(const SongImage& song, std::string& text) {
     text += "\nvoices (YM2151 parameters per operator)\n";
     for (int v = 0; v < song.Target().VoiceCount(); ++v) {
         const VoiceRecord voice = song.Voice(v);
@@ -78,7 +80,7 @@ void AppendLine(std::string line, std::string& text) {
     text += line + "\n";
 }
 
-void AppendRows(const SongView& song, const RowRange& range, std::string& text) {
+void AppendRows(const SongImage& song, const RowRange& range, std::string& text) {
     const int rowCount = song.RowCount();
     const int first = range.first.value_or(0);
     const int last = std::min(range.last.value_or(rowCount - 1), rowCount - 1);
@@ -109,11 +111,11 @@ std::optional<RowRange> ParseRowRange(std::string_view text) {
     return range;
 }
 
-std::string DescribeSong(const SongView& song, std::string_view name, const RowRange& rows) {
+std::string DescribeSong(const SongImage& song, std::string_view name, const RowRange& rows) {
     std::string text;
     const SongTarget& target = song.Target();
     text += Format("song      %.*s\n", static_cast<int>(name.size()), name.data());
-    text += Format("chip      %s (%d channels)\n", std::string(ChipName(song.GetChip())).c_str(),
+    text += Format("chip      %s (%d channels)\n", std::string(SongKindName(song.Kind())).c_str(),
                    target.channelCount);
     text += "title     \"" + song.Title() + "\"\n";
     const std::int64_t tickMs = kTickPeriodMs * song.TicksPerRow();

@@ -17,12 +17,13 @@
 #include "qzr/compiler/compile_song.h"
 #include "qzr/compiler/qmml_compile.h"
 #include "qzr/emulator/engine.h"
-#include "qzr/player/player.h"
+#include "qzr/format/player_timing.h"
+#include "qzr/player_core/player.h"
 #include "qzr/tools/build.h"
 #include "qzr/tools/check.h"
 #include "qzr/tools/engine_port.h"
 #include "qzr/tools/file_watch.h"
-#include "qzr/tools/song_loading.h"
+#include "qzr/tools/song_input.h"
 #include "qzr/tools/song_rotation.h"
 
 namespace qzr::tools {
@@ -36,8 +37,7 @@ constexpr std::int32_t kLatencyMs = 40;
 constexpr auto kPollPeriod = std::chrono::milliseconds(10);
 constexpr auto kTerminalRedraw = std::chrono::milliseconds(100);
 constexpr auto kPipeStatusPeriod = std::chrono::seconds(1);
-constexpr int kPlayerVolume = 1200;  // what the player sets
-constexpr int kFadeSteps = 30;       // over 5 ms each: the stop has no click
+constexpr int kFadeSteps = 30;  // over 5 ms each: the stop has no click
 constexpr auto kFadeStep = std::chrono::milliseconds(5);
 // Lines of compile messages kept under the status line on a terminal.
 constexpr std::size_t kShownMessages = 8;
@@ -86,7 +86,7 @@ public:
           err_(err),
           port_(engine_, emulator::Output::DeviceOrSilentClock) {}
 
-    int Run(const SongView& song) {
+    int Run(const SongImage& song) {
         if (player::InitOPM(port_, kSampleRate, kLatencyMs) != 0) {
             std::fprintf(err_, "qzr: the emulator cannot start\n");
             return 1;
@@ -138,13 +138,13 @@ public:
 
 private:
     int Hand(const char* path) {
-        return song_->GetChip() == Chip::OPM ? player::PlaySong(port_, path)
-                                             : player::PlaySong2(port_, path);
+        return song_->Kind() == SongKind::OPM ? player::PlaySong(port_, path)
+                                              : player::PlaySong2(port_, path);
     }
 
     // Hands a song to the player, starting at the song's row `first`.
     template <typename Handover>
-    void Load(const SongView& song, int first, Handover handover) {
+    void Load(const SongImage& song, int first, Handover handover) {
         song_.emplace(song);
         gPosition.counting.store(false);
         gPosition.rowOffset.store(first);
@@ -184,7 +184,7 @@ private:
             qmml::Options qmmlOptions;
             qmmlOptions.sourceName = name;
             qmmlOptions.baseFolder = source.parent_path().empty() ? "." : source.parent_path();
-            qmmlOptions.kind = options_.chip == Chip::OPM ? SongKind::OPM : SongKind::OPN2;
+            qmmlOptions.kind = options_.kind;
             qmml::Result result = qmml::Compile(*bytes, qmmlOptions);
             compiled.files.insert(compiled.files.end(), result.voiceFiles.begin(),
                                   result.voiceFiles.end());
@@ -206,7 +206,7 @@ private:
             return compiled;
         }
         const auto base = std::filesystem::current_path();
-        CompileResult result = CompileSource(*bytes, TargetFor(options_.chip), base);
+        CompileResult result = CompileSource(*bytes, TargetFor(options_.kind), base);
         for (const auto& voice : result.header.voicePaths) {
             const std::filesystem::path path(voice);
             compiled.files.push_back(path.is_absolute() ? path : base / path);
@@ -219,7 +219,7 @@ private:
                                      result.failedPath + "'); the old song plays on");
         }
         // A line the compiler skips compiles too: what check finds is shown either way.
-        for (const Diagnostic& d : CheckSource(*bytes, TargetFor(options_.chip), base, source)) {
+        for (const Diagnostic& d : CheckSource(*bytes, TargetFor(options_.kind), base, source)) {
             compiled.lines.push_back(FormatDiagnostic(name, d));
         }
         return compiled;
@@ -249,7 +249,7 @@ private:
             ShowCompileMessages(std::move(compiled.lines));
             return;
         }
-        const SongView song(options_.chip, std::move(*compiled.song));
+        const SongImage song(options_.kind, std::move(*compiled.song));
         const int before = gPosition.row.load();
         const int first = song.RowCount() == 0 ? 0 : before % song.RowCount();
         TempSongFile file(RotateRowsKeepingHeldNotes(song, first));
@@ -273,7 +273,7 @@ private:
         const int rowCount = gPosition.rowCount.load();
         std::string sounding;
         const std::uint8_t mask = port_.SoundingChannels();
-        for (int c = 0; c < TargetFor(options_.chip).channelCount; ++c) {
+        for (int c = 0; c < TargetFor(options_.kind).channelCount; ++c) {
             sounding += (mask & (1u << c)) != 0 ? static_cast<char>('1' + c) : '-';
         }
         double total = passSeconds_;
@@ -362,7 +362,7 @@ private:
     std::FILE* err_;
     emulator::Engine engine_;
     EnginePort port_;
-    std::optional<SongView> song_;
+    std::optional<SongImage> song_;
     FileWatch watch_;
     std::vector<std::string> messages_;
     int shownLines_ = 0;
@@ -374,7 +374,7 @@ private:
 }  // namespace
 
 int RunPlay(const PlayOptions& options, std::FILE* out, std::FILE* err) {
-    const auto song = LoadSongView(options.song, options.chip, err);
+    const auto song = LoadSongImage(options.song, options.kind, err);
     if (!song) return 2;
     if (options.watch && !std::filesystem::is_regular_file(*options.watch)) {
         std::fprintf(err, "qzr: cannot read %s\n", options.watch->string().c_str());

@@ -7,9 +7,10 @@
 
 #include "progress_bar.h"
 #include "qzr/emulator/engine.h"
-#include "qzr/player/player.h"
+#include "qzr/format/player_timing.h"
+#include "qzr/player_core/player.h"
 #include "qzr/tools/engine_port.h"
-#include "qzr/tools/song_loading.h"
+#include "qzr/tools/song_input.h"
 #include "qzr/tools/sound_file.h"
 
 namespace qzr::tools {
@@ -81,7 +82,7 @@ std::filesystem::path DefaultRenderOutput(const std::filesystem::path& song) {
     return output;
 }
 
-std::optional<RenderLength> PlanRender(const SongView& song, const RenderOptions& options,
+std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOptions& options,
                                        std::string& error) {
     RenderLength length;
     const std::int64_t passTicks = song.TicksPerPass();
@@ -110,7 +111,7 @@ std::optional<RenderLength> PlanRender(const SongView& song, const RenderOptions
     return length;
 }
 
-bool RenderFrames(const SongView& song, const std::filesystem::path& songPath,
+bool RenderFrames(const SongImage& song, const std::filesystem::path& songPath,
                   const RenderOptions& options, const RenderLength& length, const FrameSink& sink,
                   const std::function<void(double)>& progress, std::string& error) {
     emulator::Engine engine;
@@ -125,7 +126,7 @@ bool RenderFrames(const SongView& song, const std::filesystem::path& songPath,
         return false;
     }
     const std::string path = songPath.string();
-    if (song.GetChip() == Chip::OPM) {
+    if (song.Kind() == SongKind::OPM) {
         player::PlaySong(port, path.c_str());
     } else {
         player::PlaySong2(port, path.c_str());
@@ -175,7 +176,7 @@ int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err) {
             return 2;
         }
     }
-    const auto song = LoadSongView(options.song, options.chip, err);
+    const auto song = LoadSongImage(options.song, options.kind, err);
     if (!song) return 2;
     std::string error;
     const auto length = PlanRender(*song, options, error);

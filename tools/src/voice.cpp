@@ -145,7 +145,7 @@ int Audition(const VoiceOptions& options, const NamedVoice& voice, std::FILE* ou
     }
     RenderOptions render;
     render.song = file.Path();
-    render.chip = Chip::OPM;
+    render.kind = SongKind::OPM;
     render.output = options.output.string();
     return RunRender(render, out, err);
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "qzr/tools/song_view.h"
+#include "qzr/format/song_image.h"
 
 namespace qzr::tools {
 
@@ -19,6 +19,6 @@ std::optional<RowRange> ParseRowRange(std::string_view text);
 
 // The header, the voices as YM2151 parameters, the timing, and the rows in the range as a
 // tracker view (one column per channel). `name` is how the song is named in the first line.
-std::string DescribeSong(const SongView& song, std::string_view name, const RowRange& rows);
+std::string DescribeSong(const SongImage& song, std::string_view name, const RowRange& rows);
 
 }  // namespace qzr::tools
