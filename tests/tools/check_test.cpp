@@ -94,5 +94,37 @@ TEST(QzrCheck, UnreadableSourceGivesStatusTwo) {
     }
 }
 
+TEST(QzrCheck, HintsNameWhatALineMeant) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {">", "an octave up is written o+"},
+        {"<", "an octave down is written o-"},
+        {"q6", "there is no gate time; a note is released in its last row"},
+        {"v12", "there is no volume; a channel plays at its voice's level"},
+        {"t120", "there is no tempo token; the speed is line 2"},
+        {"b3",
+         "'3' is not a length: lengths are 1 2 4 8 16 32 64, dotted 1. to 32.; for 3 rows write "
+         "l%3 on the line before and 'b' alone"},
+        {"r5",
+         "'5' is not a length: lengths are 1 2 4 8 16 32 64, dotted 1. to 32.; for 5 rows write "
+         "l%5 on the line before and 'r' alone"},
+        {"o4l8c",
+         "it holds 'o4', 'l8', 'c': one token per line here (qzr build takes several "
+         "on a line)"},
+        {"ch1 c+4",
+         "it holds 'ch1', 'c+4': one token per line here (qzr build takes several on "
+         "a line)"},
+        {"lgato on", "did you mean 'legato on'?"},
+        {"C4", "did you mean 'c4'?"},
+        {"c64.", "there is no dotted sixty-fourth (a row and a half); write 'c64' or 'c32'"},
+        // A different first letter is a different word, not a slip.
+        {"x4", ""},
+        {"zz", ""},
+    };
+    for (const auto& [line, hint] : cases) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(tools::SuggestKeyword(line, kOPMTarget), hint);
+    }
+}
+
 }  // namespace
 }  // namespace qzr::test

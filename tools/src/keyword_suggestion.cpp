@@ -161,7 +161,7 @@ std::string SuggestKeyword(std::string_view line, const SongTarget& target) {
     // One slip in a word, not a different word: the first letter stays.
     for (const Keyword& keyword : keywords.Entries()) {
         if (text.size() >= 2 && keyword.Text().front() == text.front() &&
-            EditDistance(text, keyword.Text()) <= 1) {
+            EditDistance(text, Normalised(keyword.Text())) <= 1) {
             return "did you mean '" + std::string(keyword.Text()) + "'?";
         }
     }
