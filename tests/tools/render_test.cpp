@@ -12,7 +12,6 @@
 namespace qzr::test {
 namespace {
 
-
 constexpr int kRate = 44'100;
 constexpr std::int64_t kTailFrames = 2 * kRate;
 
@@ -43,7 +42,8 @@ protected:
         WriteSineVoice(dir_ / "sine.voice");
         // One whole note of a (o4, 440 Hz) over 64 rows at 6 ticks a row: 1.92 s.
         song_ = CompileInto(dir_.Path(), "tiny.opm.mml",
-                            MakeSource("Tiny", 6, 64, SongKind::OPM, {"ch1", "o4", "a1"}), SongKind::OPM);
+                            MakeSource("Tiny", 6, 64, SongKind::OPM, {"ch1", "o4", "a1"}),
+                            SongKind::OPM);
     }
     ProgramResult Qzr(std::vector<std::string> args) {
         args.insert(args.begin(), QzrPath());
@@ -135,8 +135,8 @@ TEST_F(RenderTest, FadeEndsInSilence) {
 }
 
 TEST_F(RenderTest, SongThatNeverWrapsNeedsSeconds) {
-    CompileInto(dir_.Path(), "still.opm.mml", MakeSource("Still", 0, 64, SongKind::OPM, {"ch1", "a"}),
-                SongKind::OPM);
+    CompileInto(dir_.Path(), "still.opm.mml",
+                MakeSource("Still", 0, 64, SongKind::OPM, {"ch1", "a"}), SongKind::OPM);
     const ProgramResult refused = Qzr({"render", "still.opm.mml.qzr"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("--seconds"), std::string::npos) << refused.err;

@@ -16,7 +16,7 @@
 #include "qzr/common/file_reading.h"
 #include "qzr/compiler/compile_song.h"
 #include "qzr/compiler/qmml_compile.h"
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
 #include "qzr/tools/build.h"
