@@ -55,7 +55,7 @@ void CompileBody(SourceLines& lines, const SongTarget& target, CompilerState& st
                  const BodyLineObserver& observer) {
     const KeywordTable& keywords = KeywordsFor(target);
     RowWriter rows(sink, target);
-    state.defaultLength = 16;
+    state.defaultLength = CompilerState{}.defaultLength;
     while (!lines.AtEnd()) {
         const std::string_view line = lines.Next();
         const std::int64_t rowBefore = state.row;

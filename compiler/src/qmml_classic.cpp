@@ -12,12 +12,6 @@
 
 namespace qzr::qmml {
 
-namespace {
-
-constexpr std::int32_t kBodyDefaultLength = 16;  // what a classic body starts with
-
-}  // namespace
-
 std::vector<std::uint8_t> BuildSong(const ClassicSong& song) {
     const SongTarget& target = TargetFor(song.kind);
     ByteSink sink;
@@ -28,7 +22,7 @@ std::vector<std::uint8_t> BuildSong(const ClassicSong& song) {
         WriteVoiceRecord(sink, target, static_cast<int>(v), song.voices[v].bytes, state);
     }
     RowWriter rows(sink, target);
-    state.defaultLength = kBodyDefaultLength;
+    state.defaultLength = CompilerState{}.defaultLength;  // what a body starts with
     for (const ClassicLine& line : song.body) {
         if (line.keyword == nullptr) {
             state.defaultLength = line.freeLength;

@@ -11,6 +11,7 @@
 #include "qmml_parser.h"
 #include "qmml_report.h"
 #include "qzr/common/file_reading.h"
+#include "qzr/compiler/compiler_state.h"
 #include "qzr/compiler/qmml_limits.h"
 #include "qzr/format/player_timing.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 constexpr std::int64_t kDefaultTempoMilli = 125'000;  // speed 6 on OPM, 2 on OPN2
 constexpr std::int64_t kDefaultBarRows = 64;
-constexpr std::int64_t kRowsPerQuarter = 16;
+constexpr std::int64_t kRowsPerQuarter = RowsOfSuffix("4");
 constexpr std::int64_t kMillisecondsPerMinute = 60'000;
 constexpr int kHighestSpeed = 255;
 // A voice file's 25th byte: feedback in the high nibble. Raising it by 8 adds 64 to the control
@@ -153,9 +154,9 @@ private:
     const Vocabulary& v_;
     std::vector<ClassicLine>& out_;
     // What the classic compiler holds when its body starts.
-    int octave_ = 0;
-    std::int32_t defaultLength_ = 16;
-    bool legato_ = false;
+    int octave_ = CompilerState{}.octave;
+    std::int32_t defaultLength_ = CompilerState{}.defaultLength;
+    bool legato_ = CompilerState{}.legato;
 };
 
 // Reads the voice files a program names, into its definitions, reporting what cannot be read.

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "qmml_parser.h"
+#include "qzr/compiler/keyword_table.h"
 #include "qzr/compiler/qmml_limits.h"
 #include "qzr/format/rows.h"
 
@@ -14,9 +15,9 @@ namespace qzr::qmml {
 namespace {
 
 constexpr int kFirstOctave = 4;
-constexpr std::int32_t kFirstDefaultLength = 16;  // a quarter note
-constexpr int kLowestCode = 1;                    // o0 c
-constexpr int kHighestCode = kHighestNote;        // o7 b
+constexpr std::int32_t kFirstDefaultLength = RowsOfSuffix("4");  // a quarter note
+constexpr int kLowestCode = 1;                                   // o0 c
+constexpr int kHighestCode = kHighestNote;                       // o7 b
 constexpr std::int64_t kOctaveBound = 1'000'000;  // far past any note; keeps the sums small
 
 std::string ChannelName(int channel) { return "ch" + std::to_string(channel + 1); }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "qzr/compiler/keyword_table.h"
 #include "qzr/compiler/qmml_limits.h"
 #include "qzr/compiler/source_lines.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr std::array<int, 7> kLetterSemitones{0, 2, 4, 5, 7, 9, 11};
 constexpr std::string_view kLetters = "cdefgab";
-constexpr int kWholeRows = 64;  // a whole note; one row is a sixty-fourth
+constexpr int kWholeRows = RowsOfSuffix("1");  // a whole note; one row is a sixty-fourth
 constexpr int kMaxAccidental = 2;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
