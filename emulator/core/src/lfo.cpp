@@ -86,16 +86,26 @@ void Lfo::RunRound(int r, bool clock, LfoControl first, LfoControl rest, std::ui
         const std::uint8_t depth = r < 8 ? amd : pmd;
         if ((depth >> (6 - b)) & 1) {
             // The input is formed bit by bit: bit 0 with the controls of the round's first cycle.
-            const std::uint32_t xFirst = r < 8 ? AmInput(v_, first.wave, first.reset)
-                                               : PmInput(v_, first.wave, clock, first.reset);
-            const std::uint32_t xRest = r < 8 ? AmInput(v_, rest.wave, rest.reset)
-                                              : PmInput(v_, rest.wave, clock, rest.reset);
-            const std::uint32_t x = (xFirst & 1u) | (xRest & 0xFEu);
+            auto input = [&](LfoControl c) {
+                return r < 8 ? AmInput(v_, c.wave, c.reset) : PmInput(v_, c.wave, clock, c.reset);
+            };
+            const std::uint32_t xRest = input(rest);
+            const bool same = first.wave == rest.wave && first.reset == rest.reset;
+            const std::uint32_t x = ((same ? xRest : input(first)) & 1u) | (xRest & 0xFEu);
             product_ = static_cast<std::uint16_t>(product_ + (x << (7 - b)));
         }
     }
 
     if (!clock && !first.reset && !rest.reset) return;
+    if (!first.reset && !rest.reset && first.wave == rest.wave) {
+        // A clock with the controls unchanged: the bit-serial update below, all at once.
+        if (first.wave == LfoWave::Noise) {
+            v_ = static_cast<std::uint16_t>(noiseWindow >> noiseAt);
+        } else {
+            v_ = static_cast<std::uint16_t>(v_ + (first.wave == LfoWave::Triangle ? 2 : 1));
+        }
+        return;
+    }
     // V is rewritten bit-serially, bit k at round-cycle k. The size of the step (+1, +2) is
     // settled at the first cycle.
     const std::uint32_t step = !clock                            ? 0u

@@ -421,13 +421,13 @@ template <int Group>
 YM2151::State::Sums YM2151::State::RunGroup() {
     constexpr std::size_t kFirst = 8 * Group;
     const OperatorTables& t = operatorTables;
-    Sums sums;
-#pragma GCC unroll 8
+    // Plain loops over the eight channels, each step apart, so the compiler can work the
+    // arithmetic steps on all eight at once; only the two table look-ups go one by one.
+    // The modulation input: M2 is worked before C1 of this sample, so out[] still holds C1's
+    // previous output for it; M1's output of this sample is already in out[] when M2, C1 and C2
+    // are worked, its previous one in m1Before.
+    std::array<std::int32_t, kChannelCount> index;
     for (std::size_t c = 0; c < kChannelCount; ++c) {
-        const std::size_t s = kFirst + c;
-        // The modulation input. M2 is worked before C1 of this sample, so out[] still holds
-        // C1's previous output for it; M1's output of this sample is already in out[] when M2,
-        // C1 and C2 are worked, its previous one in m1Before.
         std::int32_t mod;
         if constexpr (Group == 0) {
             // Feedback from M1's own outputs of the two previous samples.
@@ -441,13 +441,27 @@ YM2151::State::Sums YM2151::State::RunGroup() {
                    (c1Before[c] & c2FromC1Prev[c])) >>
                   1;
         }
-        // The same evaluation as OperatorOutput, through the rearranged tables.
-        const auto x = static_cast<std::uint32_t>(static_cast<std::int32_t>(phase[s] >> 10) + mod);
-        const auto magnitude =
-            static_cast<std::int32_t>(t.magnitude[t.halfWaveLog[x & 511u] + attenuation4[s]]);
-        const std::int32_t value = (x & 512u) != 0 ? -magnitude : magnitude;
-        if constexpr (Group == 0) m1Before[c] = out[s];
-        if constexpr (Group == 2) c1Before[c] = out[s];
+        index[c] = static_cast<std::int32_t>(phase[kFirst + c] >> 10) + mod;
+    }
+    if constexpr (Group == 0) {
+        for (std::size_t c = 0; c < kChannelCount; ++c) m1Before[c] = out[c];
+    }
+    if constexpr (Group == 2) {
+        for (std::size_t c = 0; c < kChannelCount; ++c) c1Before[c] = out[16 + c];
+    }
+    // The same evaluation as OperatorOutput, through the rearranged tables.
+    std::array<std::int32_t, kChannelCount> magnitude;
+#pragma GCC unroll 8
+    for (std::size_t c = 0; c < kChannelCount; ++c) {
+        const auto x = static_cast<std::uint32_t>(index[c]) & 511u;
+        magnitude[c] = t.magnitude[std::size_t{t.halfWaveLog[x]} + attenuation4[kFirst + c]];
+    }
+    Sums sums;
+    for (std::size_t c = 0; c < kChannelCount; ++c) {
+        const std::size_t s = kFirst + c;
+        // Bit 9 of the index chooses the negative half wave: -magnitude.
+        const std::int32_t negative = -((index[c] >> 9) & 1);
+        const std::int32_t value = (magnitude[c] ^ negative) - negative;
         out[s] = value;
         // The phase moves on after the slot has read it (a key-on edge zeroes it later).
         phase[s] = (phase[s] + increment[s]) & 0xFFFFFu;
@@ -532,11 +546,14 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
     // The last sample's C2 outputs reach the mix only now, gated by the new routing.
     const std::int32_t lastSlot =
         noiseEnable != 0 ? NoiseOutput(lastNoiseBit, lastSlotAttenuation) : out[31];
-    for (std::size_t s = 24; s < 31; ++s) {
-        leftNow += out[s] & leftMask[s];
-        rightBefore += out[s] & rightMask[s];
+    std::int32_t c2Left = 0, c2Right = 0;
+    for (std::size_t s = 24; s < 32; ++s) {
+        c2Left += out[s] & leftMask[s];
+        c2Right += out[s] & rightMask[s];
     }
-    leftNow += lastSlot & leftMask[31];
+    // Slot 31 is summed above as its operator; the noise value may take its place.
+    leftNow += c2Left - (out[31] & leftMask[31]) + (lastSlot & leftMask[31]);
+    rightBefore += c2Right - (out[31] & rightMask[31]);
     std::int32_t rightNow = lastSlot & rightMask[31];
     const std::int32_t rightFinished = rightBefore;
     if constexpr (kTap) {
