@@ -272,6 +272,40 @@ TEST_F(RenderTest, ReplacedOutputKeepsItsMode) {
     }
 }
 
+// An empty or cut-off file, or another chip's song, is no song of its kind: its "length" (a
+// 17-hour one for an empty file) says nothing, so it renders only for the length given.
+TEST_F(RenderTest, FileThatIsNoSongOfItsKindRendersOnlyWithSeconds) {
+    const Bytes tiny = ReadBytes(song_);
+    const Bytes tinyOPN2 = ReadBytes(CompileInto(
+        dir_.Path(), "tiny.opn2.mml",
+        MakeSource("Tiny", 2, 64, SongKind::OPN2, {"ch1", "o4", "a1"}), SongKind::OPN2));
+    struct Case {
+        std::string name;
+        Bytes bytes;
+        std::string chip;
+        std::string reason;
+    };
+    const std::vector<Case> cases{
+        {"empty.qzr", {}, "opm", "the file is empty"},
+        {"cut.qzr", Bytes(tiny.begin(), tiny.begin() + 200), "opm", "inside its 272-byte header"},
+        {"other.qzr", tinyOPN2, "opm", "the shape of an OPN2 song"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir_ / c.name, c.bytes);
+        const ProgramResult refused = Qzr({"render", c.name, "--chip", c.chip, "-o", "out.wav"});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_NE(refused.err.find(c.reason), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find("--seconds"), std::string::npos) << refused.err;
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "out.wav"));
+        const ProgramResult given =
+            Qzr({"render", c.name, "--chip", c.chip, "-o", "out.wav", "--seconds", "0.5"});
+        ASSERT_EQ(given.status, 0) << given.err;
+        EXPECT_EQ(DecodeSamples(dir_ / "out.wav").size(), 2u * kRate / 2);
+        std::filesystem::remove(dir_ / "out.wav");
+    }
+}
+
 TEST_F(RenderTest, BadArgumentsAndUnreadableFilesGiveStatusTwo) {
     WriteText(dir_ / "keep.opm.wav", "mine");
     WriteText(dir_ / "nochip.qzr", "x");

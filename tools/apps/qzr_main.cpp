@@ -92,9 +92,10 @@ int RunInfoCommand(const InfoArgs& args) {
         }
         range = *parsed;
     }
-    const auto song = qzr::tools::LoadSongImage(args.song, *kind, stderr);
+    const auto song = qzr::tools::LoadSong(args.song, *kind, stderr);
     if (!song) return kUsageError;
-    std::fputs(qzr::tools::DescribeSong(*song, args.song, range).c_str(), stdout);
+    std::fputs(qzr::tools::DescribeSong(song->image, args.song, range, song->findings).c_str(),
+               stdout);
     return 0;
 }
 

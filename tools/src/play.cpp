@@ -324,8 +324,16 @@ private:
 }  // namespace
 
 int RunPlay(const PlayOptions& options, std::FILE* out, std::FILE* err) {
-    const auto song = LoadSongImage(options.song, options.kind, err);
-    if (!song) return 2;
+    const auto loaded = LoadSong(options.song, options.kind, err);
+    if (!loaded) return 2;
+    // Played as the player plays it; the user hears why it may sound wrong.
+    for (const SongFinding& finding : loaded->findings) {
+        if (finding.disqualifies) {
+            std::fprintf(err, "qzr: warning: %s: %s\n", options.song.string().c_str(),
+                         finding.message.c_str());
+        }
+    }
+    const std::optional<SongImage> song = loaded->image;
     if (options.watch && !std::filesystem::is_regular_file(*options.watch)) {
         std::fprintf(err, "qzr: cannot read %s\n", options.watch->string().c_str());
         return 2;

@@ -146,9 +146,24 @@ int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err) {
             return 2;
         }
     }
-    const auto song = LoadSongImage(options.song, options.kind, err);
-    if (!song) return 2;
+    const auto loaded = LoadSong(options.song, options.kind, err);
+    if (!loaded) return 2;
+    const SongImage* song = &loaded->image;
     std::string error;
+    if (!loaded->Sound() && !options.seconds) {
+        for (const SongFinding& finding : loaded->findings) {
+            if (finding.disqualifies) {
+                std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(),
+                             finding.message.c_str());
+            }
+        }
+        std::fprintf(err,
+                     "qzr: %s: this is no %s song as it stands, so its length says nothing; give "
+                     "the length with --seconds to render it anyway\n",
+                     options.song.string().c_str(),
+                     std::string(SongKindName(options.kind)).c_str());
+        return 2;
+    }
     const auto length = PlanRender(*song, options, error);
     if (!length) {
         std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(), error.c_str());
