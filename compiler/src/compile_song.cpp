@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "qzr/common/file_reading.h"
 #include "qzr/common/to_integer.h"
 #include "qzr/compiler/byte_sink.h"
-#include "qzr/common/file_reading.h"
 #include "qzr/compiler/source_lines.h"
 #include "qzr/compiler/translate_token.h"
 

@@ -5,6 +5,7 @@
 
 #include "qzr/common/text_helpers.h"
 #include "qzr/common/to_integer.h"
+#include "qzr/format/rows.h"
 
 namespace qzr {
 
@@ -18,8 +19,8 @@ std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
 
 namespace {
 
-constexpr std::uint8_t kKeyOn = 1;
-constexpr std::uint8_t kKeyOff = 2;
+constexpr auto kKeyOn = static_cast<std::uint8_t>(KeyByte::On);
+constexpr auto kKeyOff = static_cast<std::uint8_t>(KeyByte::Off);
 
 // Only the low 8 bits reach the file, and 2^32 is a multiple of 256, so unsigned wrap-around
 // keeps the code exact for any octave.

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 
 namespace qzr::emulator {
 namespace {

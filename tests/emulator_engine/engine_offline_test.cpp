@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
+#include "qzr/test_support/tone_analysis.h"
 #include "recording_chip.h"
 #include "ticks_below.h"
-#include "tone_analysis.h"
 
 namespace qzr::emulator {
 namespace {
@@ -60,7 +60,7 @@ TEST(EngineOffline, TenSecondsAtFiveMillisecondsRun2000TicksEachJustBeforeItsSam
     ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
     engine.SetTickProcedure(&RecordTick);
     // Ten seconds of native samples: 10 x 3,378,641 / 64 rounded up.
-    std::vector<NativeFrame> frames(527'913);
+    std::vector<StereoSample> frames(527'913);
     EXPECT_EQ(engine.RenderNative(frames), frames.size());
     std::vector<std::uint64_t> expected;
     for (std::uint64_t k = 1; k <= 2000; ++k) expected.push_back(k * 3'378'641 * 5 / 64'000);
@@ -89,7 +89,7 @@ TEST(EngineOffline, ATicksWritesReachTheChipOnePerSampleInOrder) {
     gTicks.Clear(&engine, 24);
     ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
     engine.SetTickProcedure(&RecordTick);
-    std::vector<NativeFrame> frames(52'792);  // tick 200 comes before sample 52,791
+    std::vector<StereoSample> frames(52'792);  // tick 200 comes before sample 52,791
     engine.RenderNative(frames);
     ASSERT_EQ(gTicks.positions.size(), 200u);
 
@@ -116,7 +116,7 @@ TEST(EngineOffline, HostWritesQueueBehindEachOtherAndResetDropsThoseNotYetMade) 
     gTicks.Clear(&engine, 2);
     engine.SetTickProcedure(&RecordTick);
     for (std::uint8_t v = 1; v <= 3; ++v) engine.Write(0x40, v);
-    std::vector<NativeFrame> frames(2);
+    std::vector<StereoSample> frames(2);
     engine.RenderNative(frames);  // samples 0, 1 take writes 1, 2
     engine.Write(0x60, 9);
     engine.Reset();  // drops write 3 and 0x60
@@ -153,7 +153,7 @@ TEST(EngineOffline, ATickCallingStartStopOrRenderNeitherDeadlocksNorStopsItself)
     gTicks.Clear(&engine, 0);
     ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
     engine.SetTickProcedure(&ReenteringTick);
-    std::vector<NativeFrame> frames(1000);
+    std::vector<StereoSample> frames(1000);
     EXPECT_EQ(engine.RenderNative(frames), frames.size());
     EXPECT_EQ(gReentry.start, StartResult::AlreadyRunning);
     EXPECT_EQ(gReentry.rendered, 0u);
@@ -202,8 +202,8 @@ TEST(EngineOffline, TotalVolumeScalesTheLevelAndLoudOutputSaturatesWithoutWrappi
         Engine engine(std::make_unique<RecordingChip>(12'000.0, 1000.0));
         ASSERT_EQ(engine.Start(Offline()), StartResult::Started);
         engine.SetTotalVolume(c.volume);
-        const auto left = test::Channel(RenderSeconds(engine, 0.5), 0);
-        EXPECT_NEAR(test::Peak(left), c.peak, c.peak * 0.005 + 1.0);
+        const auto left = qzr::test::Channel(RenderSeconds(engine, 0.5), 0);
+        EXPECT_NEAR(qzr::test::Peak(left), c.peak, c.peak * 0.005 + 1.0);
     }
 
     Engine unity(std::make_unique<RecordingChip>(12'000.0, 1000.0));
@@ -231,7 +231,7 @@ TEST(EngineOffline, WithTheFMChipOffTicksComeButTheOutputIsSilent) {
     ASSERT_EQ(engine.Start(options), StartResult::Started);
     engine.SetTickProcedure(&RecordTick);
     const auto out = RenderSeconds(engine, 1.0);
-    EXPECT_EQ(test::Peak(test::Channel(out, 0)), 0.0);
+    EXPECT_EQ(qzr::test::Peak(qzr::test::Channel(out, 0)), 0.0);
     EXPECT_EQ(gTicks.positions.size(), TicksBelow(engine.NativeSamplePosition()));
     EXPECT_GE(gTicks.positions.size(), 200u);
 }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 
 namespace qzr::emulator::test {
 
@@ -20,7 +20,7 @@ void RecordingChip::Write(std::uint8_t reg, std::uint8_t value) {
     events_.push_back({generated_, false, reg, value});
 }
 
-NativeFrame RecordingChip::Generate() {
+StereoSample RecordingChip::Generate() {
     const auto value = static_cast<std::int16_t>(std::lround(amplitude_ * std::sin(phase_)));
     phase_ = std::fmod(phase_ + step_, 2.0 * std::numbers::pi);
     ++generated_;

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <vector>
 
-#include "qzr/emulator/chip.h"
+#include "qzr/emulator_engine/chip.h"
 
 namespace qzr::emulator::test {
 
@@ -31,7 +31,7 @@ public:
 
     void Reset() override;
     void Write(std::uint8_t reg, std::uint8_t value) override;
-    NativeFrame Generate() override;
+    StereoSample Generate() override;
 
     const std::vector<ChipEvent>& Events() const { return events_; }
     std::uint64_t SamplesGenerated() const { return generated_; }

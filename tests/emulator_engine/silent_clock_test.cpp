@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 #include "recording_chip.h"
 #include "ticks_below.h"
 

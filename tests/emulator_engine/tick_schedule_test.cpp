@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 
 namespace qzr::emulator {
 namespace {

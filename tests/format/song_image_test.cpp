@@ -140,8 +140,9 @@ TEST(SongKind, FromFileNameAndNoteNames) {
     EXPECT_EQ(SongKindFromFileName("song.opn2.mml.qzr"), SongKind::OPN2);
     EXPECT_EQ(SongKindFromFileName("song.opm.opn2.qzr"), std::nullopt);
     EXPECT_EQ(SongKindFromFileName("songopm.qzr"), std::nullopt);
-    const std::vector<std::string> names{NoteName(0),  NoteName(1),  NoteName(2),
-                                         NoteName(49), NoteName(96), NoteName(97)};
+    const std::vector<std::string> names{TrackerNoteName(0),  TrackerNoteName(1),
+                                         TrackerNoteName(2),  TrackerNoteName(49),
+                                         TrackerNoteName(96), TrackerNoteName(97)};
     EXPECT_EQ(names, (std::vector<std::string>{"---", "C-0", "C#0", "C-4", "B-7", "?61"}));
 }
 

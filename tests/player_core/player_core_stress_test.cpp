@@ -10,8 +10,8 @@
 
 #include "qzr/player_core/player.h"
 #include "qzr/test_support/register_recorder.h"
-#include "qzr/test_support/temp_dir.h"
 #include "qzr/test_support/song_bytes.h"
+#include "qzr/test_support/temp_dir.h"
 
 namespace qzr::test {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "qzr/test_support/file_bytes.h"
-#include "recording_player.h"
 #include "qzr/test_support/song_bytes.h"
+#include "recording_player.h"
 
 namespace qzr::test {
 namespace {

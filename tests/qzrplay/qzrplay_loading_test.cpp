@@ -6,9 +6,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "recording_player.h"
 #include "qzr/test_support/song_bytes.h"
 #include "qzr/test_support/song_image_cases.h"
+#include "recording_player.h"
 
 namespace qzr::test {
 namespace {
@@ -155,14 +155,13 @@ TEST_F(RecordingPlayer, UnreadableSongIsRefusedEvenWhereTheTestsRunAsRoot) {
     PlayUpToRowTwo(WriteSong("playing.qzr", playing.Get()));
 
     const auto tryLocked = [&](bool opn2) {
-        if (::geteuid() == 0 && (::setresgid(65534, 65534, 65534) != 0 ||
-                                 ::setresuid(65534, 65534, 65534) != 0)) {
+        if (::geteuid() == 0 &&
+            (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)) {
             std::exit(3);
         }
         if (::access(locked.c_str(), R_OK) == 0) std::exit(4);
         const bool refused = PlaySongFile(locked, opn2) == 0 && Recorder("RecorderCount") == 0 &&
-                             Player("GetSongPosition") == 2 &&
-                             WritesOfTicks(1) == kRowTwoWrites;
+                             Player("GetSongPosition") == 2 && WritesOfTicks(1) == kRowTwoWrites;
         std::exit(refused ? 0 : 1);
     };
     const std::string message = "Can't open file " + locked.string();

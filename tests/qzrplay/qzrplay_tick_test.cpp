@@ -1,6 +1,6 @@
 // The two ticks as the emulator drives them: timing, rows, looping and stopping.
-#include "recording_player.h"
 #include "qzr/test_support/song_bytes.h"
+#include "recording_player.h"
 
 namespace qzr::test {
 namespace {

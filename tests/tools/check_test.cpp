@@ -12,7 +12,6 @@
 namespace qzr::test {
 namespace {
 
-
 TEST(QzrCheck, EveryKindOfFindingMatchesTheGoldenText) {
     TempDir dir("qzr_check");
     std::filesystem::copy(SourcePath("examples/voices"), dir / "voices");

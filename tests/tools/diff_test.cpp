@@ -9,7 +9,6 @@
 namespace qzr::test {
 namespace {
 
-
 class QzrDiff : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -56,7 +56,8 @@ protected:
         CompileInto(dir_.Path(), "short.opm.mml",
                     MakeSource("Short", 1, 16, SongKind::OPM, {"ch1", "o4", "a"}), SongKind::OPM);
         CompileInto(dir_.Path(), "long.opn2.mml",
-                    MakeSource("Long", 2, 4096, SongKind::OPN2, {"ch1", "o4", "a1"}), SongKind::OPN2);
+                    MakeSource("Long", 2, 4096, SongKind::OPN2, {"ch1", "o4", "a1"}),
+                    SongKind::OPN2);
     }
     std::vector<std::string> Qzr(std::vector<std::string> args) {
         args.insert(args.begin(), QzrPath());

@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "qzr/format/song_image.h"
 #include "qzr/tools/channel_list.h"
 #include "qzr/tools/info.h"
 #include "qzr/tools/song_rotation.h"
-#include "qzr/format/song_image.h"
 
 namespace qzr::test {
 namespace {
-
 
 TEST(ChannelList, ParsesNumbersFromOneWithinTheChip) {
     struct Case {

@@ -16,7 +16,6 @@
 namespace qzr::test {
 namespace {
 
-
 constexpr int kRate = 44'100;
 constexpr int kWindow = 441;              // 10 ms of envelope
 constexpr double kOnsetSeconds = 0.030;   // row 0 plays at tick 6
@@ -108,10 +107,10 @@ Measured Measure(const std::vector<std::int16_t>& interleaved) {
 
 Measured RenderVoice(const TempDir& dir, const std::string& voice, const std::string& octave,
                      double lateSeconds) {
-    const auto song = CompileInto(
-        dir.Path(), voice + ".opm.mml",
-        MakeSource(voice, 6, 128, SongKind::OPM, {"ch1", octave, "a1"}, "voices/" + voice + ".voice"),
-        SongKind::OPM);
+    const auto song = CompileInto(dir.Path(), voice + ".opm.mml",
+                                  MakeSource(voice, 6, 128, SongKind::OPM, {"ch1", octave, "a1"},
+                                             "voices/" + voice + ".voice"),
+                                  SongKind::OPM);
     const auto view = tools::LoadSongImage(song, SongKind::OPM, stderr);
     tools::RenderOptions options;
     std::string error;

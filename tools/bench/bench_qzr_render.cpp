@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "qzr/compiler/compile_song.h"
-#include "qzr/emulator/engine.h"
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
+#include "qzr/emulator_engine/engine.h"
 #include "qzr/format/song_image.h"
 #include "qzr/format/ym2151_registers.h"
 #include "qzr/tools/render.h"

@@ -60,7 +60,7 @@ void AppendVoices(const SongImage& song, std::string& text) {
 }
 
 std::string Cell(std::uint8_t note, std::uint8_t key) {
-    std::string cell = note == 0 ? "..." : NoteName(note);
+    std::string cell = note == 0 ? "..." : TrackerNoteName(note);
     if (key == 1) {
         cell += " on ";
     } else if (key == 2) {

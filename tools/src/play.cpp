@@ -14,7 +14,7 @@
 #include "qzr/common/file_reading.h"
 #include "qzr/common/file_replacement.h"
 #include "qzr/compiler/compile_song.h"
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
 #include "qzr/tools/check.h"

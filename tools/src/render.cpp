@@ -7,7 +7,7 @@
 
 #include "progress_bar.h"
 #include "qzr/common/file_replacement.h"
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
 #include "qzr/tools/engine_port.h"
@@ -66,7 +66,7 @@ std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOption
     if (passTicks == 0) {
         length.frames = SecondsToFrames(*options.seconds, options.sampleRate);
     } else {
-        // Whole ticks of 5 ms: N passes, rounded up to a frame, then the release tail.
+        // Whole ticks of kTickPeriodMs: N passes, rounded up to a frame, then the release tail.
         const std::int64_t ticks = passTicks * options.loops;
         const std::int64_t ticksPerSecond = 1000 / kTickPeriodMs;
         length.frames = (ticks * rate + ticksPerSecond - 1) / ticksPerSecond +

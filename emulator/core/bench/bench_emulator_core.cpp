@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
 
 namespace {
 
@@ -51,8 +51,8 @@ void BM_EightChannelsFourOperators(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(samples));
     // Real-time factor at the native rate of the usual clock.
     const double nativeRate = 3'579'545.0 / 64.0;
-    state.counters["realtime_x"] = benchmark::Counter(
-        samples / nativeRate, benchmark::Counter::kIsRate);
+    state.counters["realtime_x"] =
+        benchmark::Counter(samples / nativeRate, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_EightChannelsFourOperators)->Unit(benchmark::kMillisecond);
 

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
 
 namespace qzr::emulator::detail {
 

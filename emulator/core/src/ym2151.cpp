@@ -1,9 +1,10 @@
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cassert>
+#include <optional>
 
 #include "envelope.h"
 #include "lfo.h"
@@ -11,6 +12,7 @@
 #include "noise_generator.h"
 #include "operator_output.h"
 #include "pitch.h"
+#include "qzr/emulator_core/write_pacer.h"
 #include "qzr/format/ym2151_registers.h"
 #include "tables.h"
 #include "timers.h"
@@ -63,13 +65,55 @@ struct SlotState {
     std::uint8_t amShift = 0;
 };
 
-struct HeldWrite {
-    std::uint8_t reg;
-    std::uint8_t value;
+// The operator outputs a slot can take as its modulation input. Slots are worked M1, M2, C1,
+// C2 in turn, and a slot can use another's output of the same sample only if it was formed at
+// least 16 cycles (two groups) earlier; otherwise it gets that slot's output of the previous
+// sample ("prev"). M1 itself always takes its feedback.
+enum ModulationInput : std::uint8_t {
+    kFromM1 = 1,      // M1 of this sample (C1 and C2 only)
+    kFromM1Prev = 2,  // M1 of the previous sample (M2 only)
+    kFromM2 = 4,      // M2 of this sample (C2 only)
+    kFromC1Prev = 8,  // C1 of the previous sample (M2 and C2)
 };
+// Operators heard: bit k for group k.
+enum Carrier : std::uint8_t { kM1 = 1, kM2 = 2, kC1 = 4, kC2 = 8 };
 
-// Which operators are heard, by connection: bit k for M1, M2, C1, C2.
-constexpr std::array<std::uint8_t, 8> kCarriers{0x8, 0x8, 0x8, 0x8, 0xC, 0xE, 0xE, 0xF};
+// One connection (CON) of the chip's operator graph. Each modulated operator adds the outputs
+// marked for it and halves the sum (out >> 1 for one input).
+struct Connection {
+    std::uint8_t m2;  // inputs of M2, C1 and C2
+    std::uint8_t c1;
+    std::uint8_t c2;
+    std::uint8_t carriers;
+};
+constexpr std::array<Connection, 8> kConnections{{
+    // 0: M1 -> C1 -> M2 -> C2
+    {.m2 = kFromC1Prev, .c1 = kFromM1, .c2 = kFromM2, .carriers = kC2},
+    // 1: (M1 + C1) -> M2 -> C2
+    {.m2 = kFromM1Prev | kFromC1Prev, .c1 = 0, .c2 = kFromM2, .carriers = kC2},
+    // 2: (M1 + (C1 -> M2)) -> C2
+    {.m2 = kFromC1Prev, .c1 = 0, .c2 = kFromM1 | kFromM2, .carriers = kC2},
+    // 3: ((M1 -> C1) + M2) -> C2
+    {.m2 = 0, .c1 = kFromM1, .c2 = kFromC1Prev | kFromM2, .carriers = kC2},
+    // 4: M1 -> C1 and M2 -> C2, two voices
+    {.m2 = 0, .c1 = kFromM1, .c2 = kFromM2, .carriers = kC1 | kC2},
+    // 5: M1 -> each of M2, C1, C2
+    {.m2 = kFromM1Prev, .c1 = kFromM1, .c2 = kFromM1, .carriers = kM2 | kC1 | kC2},
+    // 6: M1 -> C1, and M2, C2 alone
+    {.m2 = 0, .c1 = kFromM1, .c2 = 0, .carriers = kM2 | kC1 | kC2},
+    // 7: four sines
+    {.m2 = 0, .c1 = 0, .c2 = 0, .carriers = kM1 | kM2 | kC1 | kC2},
+}};
+
+// The outputs that `inputs` marks, summed; each is masked in without a branch.
+constexpr std::int32_t SumOfInputs(std::uint8_t inputs, std::int32_t m1, std::int32_t m1Prev,
+                                   std::int32_t m2, std::int32_t c1Prev) {
+    auto take = [inputs](ModulationInput bit, std::int32_t value) {
+        return value & -static_cast<std::int32_t>((inputs & bit) != 0);
+    };
+    return take(kFromM1, m1) + take(kFromM1Prev, m1Prev) + take(kFromM2, m2) +
+           take(kFromC1Prev, c1Prev);
+}
 
 constexpr int SlotGroup(int slot) { return slot >> 3; }
 
@@ -131,9 +175,7 @@ struct YM2151::State {
 
     std::uint64_t sampleIndex = 0;
 
-    std::array<HeldWrite, kMaxHeldWrites> held{};
-    std::size_t heldFirst = 0;
-    std::size_t heldCount = 0;
+    WritePacer writes;
 
     StereoSample Step();
     void ApplyGlobal(std::uint8_t reg, std::uint8_t value);
@@ -203,7 +245,7 @@ void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
             ch.con = Bits(value, 0, 3);
             for (int group = 0; group < 4; ++group) {
                 const std::size_t slot = (reg & 7u) + 8u * static_cast<unsigned>(group);
-                const bool carrier = ((kCarriers[ch.con] >> group) & 1) != 0;
+                const bool carrier = ((kConnections[ch.con].carriers >> group) & 1) != 0;
                 leftMask[slot] = carrier && (ch.rl & 1) ? -1 : 0;
                 rightMask[slot] = carrier && (ch.rl & 2) ? -1 : 0;
             }
@@ -295,65 +337,25 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
     // One clamp gives the same as clamping after AM and again after TL.
     const std::uint32_t e = std::min(1023u, slot.envelope.level + regs.tl8 + am[slot.amShift]);
 
-    std::int32_t mod = 0;
-    switch (Group) {
-        case 0:
-            // Feedback from M1's own outputs of the two previous samples.
-            if (ch.fb != 0) mod = (out[ci] + m1Before[ci]) >> (10 - ch.fb);
-            break;
-        case 1:  // M2 is worked before C1 of this sample, so it takes C1's previous output
-            switch (ch.con) {
-                case 0:
-                case 2:
-                    mod = out[16 + ci] >> 1;
-                    break;
-                case 1:
-                    mod = (m1Before[ci] + out[16 + ci]) >> 1;
-                    break;
-                case 5:
-                    mod = m1Before[ci] >> 1;
-                    break;
-                default:
-                    break;
-            }
-            break;
-        case 2:
-            if (ch.con != 1 && ch.con != 2 && ch.con != 7) mod = out[ci] >> 1;
-            break;
-        default:
-            switch (ch.con) {
-                case 0:
-                case 1:
-                case 4:
-                    mod = out[8 + ci] >> 1;
-                    break;
-                case 2:
-                    mod = (out[ci] + out[8 + ci]) >> 1;
-                    break;
-                case 3:
-                    mod = (c1Before[ci] + out[8 + ci]) >> 1;
-                    break;
-                case 5:
-                    mod = out[ci] >> 1;
-                    break;
-                default:
-                    break;
-            }
-            break;
+    // M2 is worked before C1 of this sample, so out[] still holds C1's previous output for it,
+    // and M1's output of this sample is already in out[] (its previous one in m1Before).
+    std::int32_t mod;
+    const Connection& connection = kConnections[ch.con];
+    if constexpr (Group == 0) {
+        // Feedback from M1's own outputs of the two previous samples.
+        mod = ch.fb != 0 ? (out[ci] + m1Before[ci]) >> (10 - ch.fb) : 0;
+    } else if constexpr (Group == 1) {
+        mod = SumOfInputs(connection.m2, 0, m1Before[ci], 0, out[16 + ci]) >> 1;
+    } else if constexpr (Group == 2) {
+        mod = SumOfInputs(connection.c1, out[ci], 0, 0, 0) >> 1;
+    } else {
+        mod = SumOfInputs(connection.c2, out[ci], 0, out[8 + ci], c1Before[ci]) >> 1;
     }
 
     const std::int32_t value =
         FastOperatorOutput(operatorTables, static_cast<std::int32_t>(slot.phase >> 10) + mod, e);
-    switch (Group) {
-        case 0:
-            m1Before[ci] = out[si];
-            break;
-        case 2:
-            c1Before[ci] = out[si];
-            break;
-        default:
-            break;
-    }
+    if constexpr (Group == 0) m1Before[ci] = out[si];
+    if constexpr (Group == 2) c1Before[ci] = out[si];
     out[si] = value;
 
     // A settled envelope changes only by a step on a tick, or by a key change (which Step marks
@@ -377,14 +379,9 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
 
     // The write made before this sample is accepted on the last cycle of the previous one.
     // Global registers act from then on; reads on that very cycle still see the old value.
-    bool haveWrite = false;
-    HeldWrite write{0, 0};
-    if (heldCount != 0) {
-        write = held[heldFirst];
-        heldFirst = (heldFirst + 1) % kMaxHeldWrites;
-        --heldCount;
-        haveWrite = true;
-    }
+    const std::optional<RegisterWrite> taken = writes.TakeForSample();
+    const bool haveWrite = taken.has_value();
+    const RegisterWrite write = taken.value_or(RegisterWrite{});
     const std::uint8_t pmdBefore = pmd;
     const std::uint8_t nfrqBefore = nfrq;
     const LfoControl lfoBefore{lfoWave, (test & 2) != 0};
@@ -501,15 +498,9 @@ YM2151& YM2151::operator=(YM2151&&) noexcept = default;
 
 void YM2151::Reset() { state_ = std::make_unique<State>(); }
 
-bool YM2151::Write(std::uint8_t reg, std::uint8_t value) {
-    State& st = *state_;
-    if (st.heldCount == kMaxHeldWrites) return false;
-    st.held[(st.heldFirst + st.heldCount) % kMaxHeldWrites] = HeldWrite{reg, value};
-    ++st.heldCount;
-    return true;
+void YM2151::Write(std::uint8_t reg, std::uint8_t value) {
+    state_->writes.Push(RegisterWrite{reg, value});
 }
-
-std::size_t YM2151::HeldWrites() const { return state_->heldCount; }
 
 StereoSample YM2151::Generate() { return state_->Step(); }
 

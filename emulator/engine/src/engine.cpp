@@ -1,4 +1,4 @@
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 
 #include <algorithm>
 #include <exception>
@@ -139,7 +139,7 @@ std::size_t Engine::Render(std::span<std::int16_t> interleaved) {
     return interleaved.size() / 2;
 }
 
-std::size_t Engine::RenderNative(std::span<NativeFrame> frames) {
+std::size_t Engine::RenderNative(std::span<StereoSample> frames) {
     if (InsideTick()) return 0;
     Impl& s = *impl_;
     const std::lock_guard lock(s.lifecycle);

@@ -10,7 +10,7 @@ namespace {
 constexpr std::size_t kInputBlock = 256;
 // Output frames resampled per soxr call before scaling to 16 bits.
 constexpr std::size_t kOutputBlock = 1024;
-static_assert(sizeof(NativeFrame) == 2 * sizeof(std::int16_t), "soxr reads frames as int16 pairs");
+static_assert(sizeof(StereoSample) == 2 * sizeof(std::int16_t), "soxr reads frames as int16 pairs");
 }  // namespace
 
 std::int16_t ScaleToPcm16(float value, int volume) {
@@ -48,7 +48,7 @@ std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native, int
 std::size_t FrameRenderer::SupplyInput(void* self, soxr_in_t* data, std::size_t requested) {
     auto& renderer = *static_cast<FrameRenderer*>(self);
     const std::size_t count = std::clamp<std::size_t>(requested, 1, renderer.input_.size());
-    const std::span<NativeFrame> block(renderer.input_.data(), count);
+    const std::span<StereoSample> block(renderer.input_.data(), count);
     renderer.native_.Render(block);
     *data = renderer.input_.data();
     return count;

@@ -37,7 +37,7 @@ private:
     bool fmEnabled_;
     const std::atomic<int>& volume_;
     SoxrPtr resampler_;
-    std::vector<NativeFrame> input_;
+    std::vector<StereoSample> input_;
     std::vector<float> resampled_;
 };
 

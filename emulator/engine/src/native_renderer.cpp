@@ -19,8 +19,8 @@ NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
     position_.store(0, std::memory_order_relaxed);
 }
 
-void NativeRenderer::Render(std::span<NativeFrame> out) {
-    for (NativeFrame& frame : out) {
+void NativeRenderer::Render(std::span<StereoSample> out) {
+    for (StereoSample& frame : out) {
         // The tick comes first, so the writes it makes can reach the chip in this very sample.
         while (schedule_.NextTickSample() == next_) {
             schedule_.Advance();

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "qzr/emulator/chip.h"
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/chip.h"
+#include "qzr/emulator_engine/engine.h"
 #include "tick_schedule.h"
 #include "write_queue.h"
 
@@ -22,7 +22,7 @@ public:
     NativeRenderer(Chip& chip, WriteQueue& queue, const std::atomic<TickProcedure>& tick,
                    std::atomic<std::uint64_t>& position, int tickPeriodMs);
 
-    void Render(std::span<NativeFrame> out);
+    void Render(std::span<StereoSample> out);
 
 private:
     void RunTick();

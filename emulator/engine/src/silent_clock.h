@@ -6,7 +6,7 @@
 
 #include "frame_pacer.h"
 #include "frame_renderer.h"
-#include "qzr/emulator/pacing_clock.h"
+#include "qzr/emulator_engine/pacing_clock.h"
 
 namespace qzr::emulator {
 

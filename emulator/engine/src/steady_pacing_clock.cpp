@@ -2,7 +2,7 @@
 #include <mutex>
 #include <new>
 
-#include "qzr/emulator/pacing_clock.h"
+#include "qzr/emulator_engine/pacing_clock.h"
 
 namespace qzr::emulator {
 

@@ -1,5 +1,5 @@
-#include "qzr/emulator/chip.h"
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
+#include "qzr/emulator_engine/chip.h"
 
 namespace qzr::emulator {
 
@@ -10,10 +10,7 @@ class YM2151Chip final : public Chip {
 public:
     void Reset() override { core_.Reset(); }
     void Write(std::uint8_t reg, std::uint8_t value) override { core_.Write(reg, value); }
-    NativeFrame Generate() override {
-        const auto sample = core_.Generate();
-        return {sample.left, sample.right};
-    }
+    StereoSample Generate() override { return core_.Generate(); }
 
 private:
     YM2151 core_;

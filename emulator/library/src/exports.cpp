@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 #include "qzr/x68sound.h"
 
 namespace {

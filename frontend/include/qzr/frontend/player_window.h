@@ -6,10 +6,10 @@
 #include <functional>
 #include <memory>
 
+#include "qzr/format/song_kind.h"
 #include "qzr/frontend/player_api.h"
 #include "qzr/frontend/refresh_timer.h"
 #include "qzr/frontend/song_path.h"
-#include "qzr/format/song_kind.h"
 
 class QCloseEvent;
 class QLabel;

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "qzr/emulator/engine.h"
+#include "qzr/emulator_engine/engine.h"
 #include "qzr/player_core/chip_port.h"
 
 namespace qzr::tools {

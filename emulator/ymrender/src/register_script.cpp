@@ -4,6 +4,8 @@
 #include <charconv>
 #include <limits>
 
+#include "qzr/emulator_core/write_pacer.h"
+
 namespace qzr::ymrender {
 namespace {
 
@@ -85,13 +87,22 @@ ParsedScript ParseRegisterScript(std::string_view text) {
 }
 
 std::vector<ScriptWrite> ScheduleWrites(std::span<const ScriptWrite> writes) {
+    // The writes reach the pacer before their samples, as they would reach the chip; the
+    // sample before which the pacer hands one out is the one it is made before.
     std::vector<ScriptWrite> scheduled;
     scheduled.reserve(writes.size());
-    std::uint64_t nextFree = 0;
-    for (const ScriptWrite& w : writes) {
-        const std::uint64_t at = std::max(w.sample, nextFree);
-        scheduled.push_back(ScriptWrite{at, w.reg, w.value});
-        nextFree = at + 1;
+    emulator::WritePacer pacer;
+    std::size_t next = 0;
+    std::uint64_t n = 0;
+    while (next < writes.size() || pacer.Held() != 0) {
+        if (pacer.Held() == 0) n = std::max(n, writes[next].sample);
+        for (; next < writes.size() && writes[next].sample <= n; ++next) {
+            pacer.Push(emulator::RegisterWrite{writes[next].reg, writes[next].value});
+        }
+        if (const auto write = pacer.TakeForSample()) {
+            scheduled.push_back(ScriptWrite{n, write->reg, write->value});
+        }
+        ++n;
     }
     return scheduled;
 }

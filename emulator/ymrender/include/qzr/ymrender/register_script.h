@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
 
 namespace qzr::ymrender {
 
@@ -36,8 +36,8 @@ struct ParsedScript {
 // the input). Stops at the first bad line.
 ParsedScript ParseRegisterScript(std::string_view text);
 
-// The chip takes one write per sample: a write whose sample is already taken moves to the next
-// free sample, keeping the order.
+// The chip takes one write per sample (emulator::WritePacer): a write whose sample is already
+// taken moves to the next free sample, keeping the order.
 std::vector<ScriptWrite> ScheduleWrites(std::span<const ScriptWrite> writes);
 
 // Default length of a render: the sample of the last scheduled write plus one second of

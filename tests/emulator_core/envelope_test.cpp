@@ -233,7 +233,12 @@ TEST(EnvelopeSteps, ASettledEnvelopeIsLeftAsItIsWithoutAStep) {
                             EnvelopePhase::Release};
     int settledCount = 0;
     for (int d1l = 0; d1l < 16; ++d1l) {
-        EnvelopeRegs regs{31, 5, 3, 7, static_cast<std::uint8_t>(d1l), 0,
+        EnvelopeRegs regs{31,
+                          5,
+                          3,
+                          7,
+                          static_cast<std::uint8_t>(d1l),
+                          0,
                           static_cast<std::uint8_t>(2 * (d1l == 15 ? 31 : d1l))};
         for (const EnvelopePhase phase : phases) {
             for (int level = 0; level <= kLevelSilent; ++level) {

@@ -5,8 +5,8 @@
 #include <memory>
 #include <span>
 
-#include "qzr/emulator/chip.h"
-#include "qzr/emulator/pacing_clock.h"
+#include "qzr/emulator_engine/chip.h"
+#include "qzr/emulator_engine/pacing_clock.h"
 
 namespace qzr::emulator {
 
@@ -86,7 +86,7 @@ public:
     std::size_t Render(std::span<std::int16_t> interleaved);
     // Offline output only: the chip's own samples at the native rate, without resampling or
     // gain. Shares the timeline with Render; use one or the other in a run.
-    std::size_t RenderNative(std::span<NativeFrame> frames);
+    std::size_t RenderNative(std::span<StereoSample> frames);
 
     // The native sample about to be computed; inside a tick, the sample the tick precedes.
     std::uint64_t NativeSamplePosition() const;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
 
 namespace qzr::ymrender {
 

@@ -5,7 +5,7 @@
 
 namespace qzr {
 
-std::string NoteName(std::uint8_t code) {
+std::string TrackerNoteName(std::uint8_t code) {
     static constexpr std::array<const char*, 12> kNames{"C-", "C#", "D-", "D#", "E-", "F-",
                                                         "F#", "G-", "G#", "A-", "A#", "B-"};
     if (code == 0) return "---";

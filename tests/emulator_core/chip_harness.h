@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "qzr/emulator/ym2151.h"
+#include "qzr/emulator_core/ym2151.h"
 
 namespace qzr::emulator::test {
 

@@ -11,7 +11,7 @@
 #include "qzr/common/call_by_name.h"
 #include "qzr/test_support/file_bytes.h"
 #include "qzr/test_support/temp_dir.h"
-#include "tone_analysis.h"
+#include "qzr/test_support/tone_analysis.h"
 
 namespace qzr::emulator {
 namespace {

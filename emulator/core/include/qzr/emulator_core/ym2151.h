@@ -5,20 +5,14 @@
 #include <memory>
 #include <span>
 
+#include "qzr/emulator_core/stereo_sample.h"
+
 namespace qzr::emulator {
 
 // The usual input clock. The core itself knows no clock: it works in native samples, one per
 // 64 input clocks (55,930.390625 Hz at this clock).
 inline constexpr std::uint32_t kStandardClockHz = 3'579'545;
 inline constexpr std::uint32_t kInputClocksPerSample = 64;
-
-// One output frame: the values the chip's serial DAC produces (16-bit range, low bits cleared
-// by the chip's floating-point format).
-struct StereoSample {
-    std::int16_t left;
-    std::int16_t right;
-    friend bool operator==(const StereoSample&, const StereoSample&) = default;
-};
 
 enum class EnvelopePhase : std::uint8_t { Attack, Decay, Sustain, Release };
 
@@ -34,8 +28,8 @@ struct SlotView {
 };
 
 // A YM2151 (OPM) stepped one native sample at a time, bit-exact to the chip's digital output.
-// Not thread-safe: one thread owns an instance. No allocation after construction, integer-only
-// sample path.
+// Not thread-safe: one thread owns an instance. Integer-only sample path; no allocation after
+// construction unless more than 4,096 writes are held at once.
 class YM2151 {
 public:
     YM2151();
@@ -51,12 +45,9 @@ public:
     void Reset();
 
     // A data write to register `reg`, made between the previous Generate() and the next one.
-    // The chip takes one write per sample: writes beyond the first are held and made before the
-    // following samples, one each, in order (up to kMaxHeldWrites). Returns false (write
-    // dropped) only when that many are already held.
-    bool Write(std::uint8_t reg, std::uint8_t value);
-    static constexpr std::size_t kMaxHeldWrites = 4096;
-    std::size_t HeldWrites() const;
+    // The chip takes one write per sample (see WritePacer): writes beyond the first are held
+    // and made before the following samples, one each, in order. None is lost.
+    void Write(std::uint8_t reg, std::uint8_t value);
 
     // Computes the next native sample n (0 after a reset) and returns output frame n: the pair
     // the chip's DAC latches during sample n. That includes the chip's own latency: a carrier

@@ -1,9 +1,11 @@
-#include "tone_analysis.h"
+#include "qzr/test_support/tone_analysis.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace qzr::emulator::test {
+namespace qzr::test {
 
 std::vector<double> Channel(std::span<const std::int16_t> interleaved, int channel) {
     std::vector<double> out;
@@ -42,4 +44,13 @@ double Peak(std::span<const double> samples) {
     return peak;
 }
 
-}  // namespace qzr::emulator::test
+double SteadyFrequency(std::span<const std::int16_t> interleaved, int channel, int sampleRate) {
+    const auto side = Channel(interleaved, channel);
+    const auto skip = std::min(side.size(), static_cast<std::size_t>(sampleRate / 10));
+    const std::span<const double> steady(side.begin() + static_cast<std::ptrdiff_t>(skip),
+                                         side.end());
+    EXPECT_GT(Peak(steady), 1000.0);
+    return ToneFrequency(steady, sampleRate);
+}
+
+}  // namespace qzr::test

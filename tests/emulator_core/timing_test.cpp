@@ -222,5 +222,29 @@ TEST(Timing, CsmLeavesKeyedSlotsAlone) {
     EXPECT_EQ(t.slots[n + 2][0].phase, (t.slots[n + 1][0].phase + 8248) % 1048576);
 }
 
+// Writes given together are made one per sample in order, however many: a burst larger than
+// any the chip has held before loses none of them.
+TEST(Timing, HeldWritesAreMadeOnePerSampleAndNoneIsLost) {
+    for (const std::size_t burst : {std::size_t{1}, std::size_t{4095}, std::size_t{10'000}}) {
+        SCOPED_TRACE(burst);
+        Program p;
+        p.Channel(0, 3, 0, 7).Pitch(0, 0x4A).SineSlot(0).Wait(10);
+        YM2151 chip;
+        test::Run(chip, p, p.Next(), nullptr);
+        // TL steps of M1 down to 0, then the key-on, all before one sample.
+        for (std::size_t i = 0; i < burst; ++i) {
+            chip.Write(0x60, static_cast<std::uint8_t>((burst - 1 - i) % 128));
+        }
+        chip.Write(0x08, 0x08);
+        std::vector<StereoSample> frames;
+        for (std::size_t n = 0; n < burst + 8; ++n) frames.push_back(chip.Generate());
+        // The key write is made before sample `burst`; its first value 25 (TL 0) is heard four
+        // frames later.
+        std::vector<StereoSample> expected(burst + 4);
+        expected.push_back({25, 25});
+        EXPECT_EQ(std::vector<StereoSample>(frames.begin(), frames.begin() + burst + 5), expected);
+    }
+}
+
 }  // namespace
 }  // namespace qzr::emulator

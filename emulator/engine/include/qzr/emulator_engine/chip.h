@@ -3,13 +3,9 @@
 #include <cstdint>
 #include <memory>
 
-namespace qzr::emulator {
+#include "qzr/emulator_core/stereo_sample.h"
 
-// One native sample of the chip's digital output, left first.
-struct NativeFrame {
-    std::int16_t left = 0;
-    std::int16_t right = 0;
-};
+namespace qzr::emulator {
 
 // What the engine needs from a sound chip stepped one native sample at a time. The engine is
 // the only caller, always from the rendering thread.
@@ -18,11 +14,11 @@ public:
     virtual ~Chip() = default;
     // Back to the power-on state: silent, every register cleared.
     virtual void Reset() = 0;
-    // One register write, made between the previous sample and the next one; at most one per
-    // sample.
+    // One register write, made between the previous sample and the next one; the engine makes
+    // at most one per sample (WritePacer).
     virtual void Write(std::uint8_t reg, std::uint8_t value) = 0;
     // Computes the next native sample.
-    virtual NativeFrame Generate() = 0;
+    virtual StereoSample Generate() = 0;
 };
 
 // Our YM2151. It knows no clock; the engine chooses one.

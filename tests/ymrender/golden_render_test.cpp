@@ -17,10 +17,10 @@ namespace {
 constexpr std::uint64_t kGoldenSamples = 30000;
 
 std::filesystem::path ScriptsDir() {
-    return std::filesystem::path(QZR_SOURCE_DIR) / "tests/emulator/scripts";
+    return std::filesystem::path(QZR_SOURCE_DIR) / "tests/ymrender/scripts";
 }
 std::filesystem::path HashesPath() {
-    return std::filesystem::path(QZR_SOURCE_DIR) / "tests/golden/emulator/render_hashes.txt";
+    return std::filesystem::path(QZR_SOURCE_DIR) / "tests/golden/ymrender/render_hashes.txt";
 }
 
 // FNV-1a over the frames as little-endian 16-bit values, left first.
