@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
 
 #include "qzr/format/player_timing.h"
 #include "qzr/format/rows.h"
+#include "qzr/format/song_sanity.h"
 #include "qzr/test_support/song_image_cases.h"
 
 namespace qzr::test {
@@ -21,6 +23,84 @@ TEST(SongImage, HeaderAndRowCountFollowThePlayersReadingRules) {
         EXPECT_EQ(image.Speed(), c.speed);
         EXPECT_EQ(image.RowCount(), c.rowCount);
         EXPECT_EQ(image.TicksPerPass(), TicksPerRow(c.kind, c.speed) * c.rowCount);
+    }
+}
+
+TEST(SongSanity, EachImageOfTheTableGivesItsFindings) {
+    for (const auto& c : SongImageCases()) {
+        SCOPED_TRACE(c.name);
+        const SongImage image{c.kind, c.song.Get()};
+        const auto findings = CheckSongImage(image, c.song.Get().size());
+        std::vector<SongFault> faults;
+        for (const auto& finding : findings) faults.push_back(finding.fault);
+        EXPECT_EQ(faults, c.faults);
+        const bool disqualified = std::any_of(c.faults.begin(), c.faults.end(), [](SongFault f) {
+            return f != SongFault::RowsPastEnd && f != SongFault::BytesPastLayout;
+        });
+        EXPECT_EQ(PassesSanityRules(findings), !disqualified);
+    }
+}
+
+// The messages say what the player makes of the file, with its numbers.
+TEST(SongSanity, MessagesNameTheSizesAndWhatReadsAs255) {
+    struct Case {
+        std::string name;
+        SongKind kind;
+        SongBytes song;
+        std::uint64_t fileSize;
+        std::vector<std::string> messages;
+    };
+    const std::vector<Case> cases{
+        {"empty OPM",
+         SongKind::OPM,
+         SongBytes{kOPMTarget}.Truncate(0),
+         0,
+         {"the file is empty, so the speed is 255 and 49151 rows play"}},
+        {"OPM cut in voice 3",
+         SongKind::OPM,
+         SongBytes{kOPMTarget}.Truncate(90),
+         90,
+         {"the file ends after 90 bytes, inside its 272-byte header: voices 3 to 8, the speed "
+          "and the row count are missing, so the speed is 255 and 49151 rows play"}},
+        {"OPN2 cut in voice 6",
+         SongKind::OPN2,
+         SongBytes{kOPN2Target}.Truncate(190),
+         190,
+         {"the file ends after 190 bytes, inside its 216-byte header: voice 6, the speed and "
+          "the row count are missing, so the speed is 255 and 65279 rows play"}},
+        {"OPN2 cut before the count's low byte",
+         SongKind::OPN2,
+         SongBytes{kOPN2Target}.Speed(1).Truncate(215),
+         215,
+         {"the file ends after 215 bytes, inside its 216-byte header: the row count is "
+          "missing, so the speed is 1 and 65535 rows play"}},
+        {"OPM rows cut short",
+         SongKind::OPM,
+         SongBytes{kOPMTarget}.Speed(1).RowCount(9).Rows(3),
+         272 + 3 * 16 + 5,
+         {"the file holds 3 whole rows of the 9 played; the rest read as bytes of 255 (a "
+          "compiler leaves silent rows at the end out)"}},
+        {"OPN2 file of 2 GiB",
+         SongKind::OPN2,
+         SongBytes{kOPN2Target}.Speed(1).RowCount(3).Rows(3),
+         std::uint64_t{1} << 31,
+         {"the file goes on after row 65535, which no row count reaches; the bytes there are "
+          "never read"}},
+        {"OPN2 song as OPM",
+         SongKind::OPM,
+         SongBytes{kOPN2Target}.Speed(3).RowCount(1).Rows(1),
+         228,
+         {"the file ends after 228 bytes, inside its 272-byte header: voice 8, the speed and "
+          "the row count are missing, so the speed is 255 and 49151 rows play",
+          "the file has the shape of an OPN2 song and not of an OPM one: is the chip right?"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> messages;
+        for (const auto& f : CheckSongImage(SongImage{c.kind, c.song.Get()}, c.fileSize)) {
+            messages.push_back(f.message);
+        }
+        EXPECT_EQ(messages, c.messages);
     }
 }
 
@@ -51,6 +131,8 @@ TEST(SongImage, BytesPastTheEndReadAs255InVoicesAndRows) {
 TEST(SongImage, LargestPlayedImageEndsAfterTheRowsThePlayerHolds) {
     EXPECT_EQ(MaxPlayedImageSize(SongKind::OPM), 272u + 49'151u * 16u);
     EXPECT_EQ(MaxPlayedImageSize(SongKind::OPN2), 216u + 65'535u * 12u);
+    EXPECT_EQ(MaxImageSize(SongKind::OPM), 272u + 65'536u * 16u);
+    EXPECT_EQ(MaxImageSize(SongKind::OPN2), 216u + 65'536u * 12u);
 }
 
 TEST(SongKind, FromFileNameAndNoteNames) {

@@ -63,6 +63,22 @@ TEST(QzrInfo, SpeedAndRowsFollowThePlayersReadingRules) {
                   "speed     " + std::to_string(c.speed));
         EXPECT_EQ(lineOf("rows").substr(0, lineOf("rows").find(" (")),
                   "rows      " + std::to_string(c.rowCount));
+        // One line a finding of the sanity rules, as the format module words it.
+        std::vector<std::string> findingLines;
+        for (const auto& f : CheckSongImage(SongImage{c.kind, c.song.Get()}, c.song.Get().size())) {
+            findingLines.push_back((f.disqualifies ? "warning   " : "note      ") + f.message);
+        }
+        std::vector<std::string> shown;
+        for (std::size_t at = 0; at < result.out.size();) {
+            const std::size_t end = result.out.find('\n', at);
+            const std::string line = result.out.substr(at, end - at);
+            if (line.rfind("warning   ", 0) == 0 || line.rfind("note      ", 0) == 0) {
+                shown.push_back(line);
+            }
+            at = end == std::string::npos ? result.out.size() : end + 1;
+        }
+        EXPECT_EQ(shown, findingLines);
+        EXPECT_EQ(shown.size(), c.faults.size());
     }
 }
 

@@ -92,20 +92,24 @@ int RunInfoCommand(const InfoArgs& args) {
         }
         range = *parsed;
     }
-    std::optional<qzr::SongImage> song;
+    std::optional<qzr::tools::LoadedSong> song;
     if (qzr::tools::IsQmmlSource(args.song)) {
         // A source says its chip with #chip or its name; --chip only where neither does.
         auto built = qzr::tools::BuildInMemory(
             args.song, args.chip.empty() ? std::nullopt : qzr::ParseSongKind(args.chip), stderr);
         if (!built) return kUsageError;
-        song.emplace(built->classic.kind, std::move(built->song));
+        const auto size = static_cast<std::uint64_t>(built->song.size());
+        qzr::SongImage image{built->classic.kind, std::move(built->song)};
+        auto findings = qzr::CheckSongImage(image, size);
+        song.emplace(qzr::tools::LoadedSong{std::move(image), size, std::move(findings)});
     } else {
         const auto kind = ResolveSongKind(args.chip, args.song);
         if (!kind) return kUsageError;
-        song = qzr::tools::LoadSongImage(args.song, *kind, stderr);
+        song = qzr::tools::LoadSong(args.song, *kind, stderr);
     }
     if (!song) return kUsageError;
-    std::fputs(qzr::tools::DescribeSong(*song, args.song, range).c_str(), stdout);
+    std::fputs(qzr::tools::DescribeSong(song->image, args.song, range, song->findings).c_str(),
+               stdout);
     return 0;
 }
 

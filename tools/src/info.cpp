@@ -111,7 +111,8 @@ std::optional<RowRange> ParseRowRange(std::string_view text) {
     return range;
 }
 
-std::string DescribeSong(const SongImage& song, std::string_view name, const RowRange& rows) {
+std::string DescribeSong(const SongImage& song, std::string_view name, const RowRange& rows,
+                         const std::vector<SongFinding>& findings) {
     std::string text;
     const SongTarget& target = song.Target();
     text += Format("song      %.*s\n", static_cast<int>(name.size()), name.data());
@@ -133,6 +134,9 @@ std::string DescribeSong(const SongImage& song, std::string_view name, const Row
     } else {
         text += Format("duration  %.3f s a pass\n",
                        static_cast<double>(passTicks * kTickPeriodMs) / 1000.0);
+    }
+    for (const SongFinding& finding : findings) {
+        text += (finding.disqualifies ? "warning   " : "note      ") + finding.message + "\n";
     }
     AppendVoices(song, text);
     AppendRows(song, rows, text);

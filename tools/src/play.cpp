@@ -1,19 +1,19 @@
 #include "qzr/tools/play.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "interrupt.h"
 #include "qzr/common/file_reading.h"
+#include "qzr/common/file_replacement.h"
 #include "qzr/compiler/compile_song.h"
 #include "qzr/compiler/qmml_compile.h"
 #include "qzr/emulator_engine/engine.h"
@@ -331,29 +331,24 @@ private:
         EnginePort::SetAfterTick(nullptr);
     }
 
-    // The player reads songs from files; a reloaded song lives in one only for the hand-over.
+    // The player reads songs from files; a reloaded song lives in one only for the hand-over:
+    // a temporary of the one FileReplacement (created exclusively, removed when done or when the
+    // process is interrupted), never put in place.
     class TempSongFile {
     public:
         explicit TempSongFile(const std::vector<std::uint8_t>& bytes)
-            : path_(std::filesystem::temp_directory_path() /
-                    ("qzr-play-" + std::to_string(std::random_device{}()) + ".qzr")) {
-            std::ofstream file(path_, std::ios::binary);
-            file.write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<std::streamsize>(bytes.size()));
-            file.close();
-            written_ = static_cast<bool>(file);
+            : file_(std::filesystem::temp_directory_path() /
+                    ("qzr-play-" + std::to_string(getpid()) + ".qzr")) {
+            std::string ignored;
+            written_ = file_.Open(ignored) && file_.Write(bytes, ignored);
         }
         bool Written() const { return written_; }
-        ~TempSongFile() {
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
+        std::string Path() const {
+            return (written_ ? file_.TemporaryPath() : file_.Target()).string();
         }
-        TempSongFile(const TempSongFile&) = delete;
-        TempSongFile& operator=(const TempSongFile&) = delete;
-        std::string Path() const { return path_.string(); }
 
     private:
-        std::filesystem::path path_;
+        FileReplacement file_;
         bool written_ = false;
     };
 
@@ -374,8 +369,16 @@ private:
 }  // namespace
 
 int RunPlay(const PlayOptions& options, std::FILE* out, std::FILE* err) {
-    const auto song = LoadSongImage(options.song, options.kind, err);
-    if (!song) return 2;
+    const auto loaded = LoadSong(options.song, options.kind, err);
+    if (!loaded) return 2;
+    // Played as the player plays it; the user hears why it may sound wrong.
+    for (const SongFinding& finding : loaded->findings) {
+        if (finding.disqualifies) {
+            std::fprintf(err, "qzr: warning: %s: %s\n", options.song.string().c_str(),
+                         finding.message.c_str());
+        }
+    }
+    const std::optional<SongImage> song = loaded->image;
     if (options.watch && !std::filesystem::is_regular_file(*options.watch)) {
         std::fprintf(err, "qzr: cannot read %s\n", options.watch->string().c_str());
         return 2;

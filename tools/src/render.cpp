@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "progress_bar.h"
+#include "qzr/common/file_replacement.h"
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
@@ -22,37 +23,6 @@ constexpr std::int32_t kLatencyMs = 200;
 std::int64_t SecondsToFrames(double seconds, int rate) {
     return static_cast<std::int64_t>(std::llround(seconds * rate));
 }
-
-// Keeps a user's file intact until the new one is complete: the render goes to a file beside
-// it, which replaces it only at the end and is removed if the render fails.
-class PartialFile {
-public:
-    explicit PartialFile(std::filesystem::path target)
-        : target_(std::move(target)), partial_(target_.string() + ".partial") {}
-    ~PartialFile() {
-        std::error_code ignored;
-        if (!committed_) std::filesystem::remove(partial_, ignored);
-    }
-    PartialFile(const PartialFile&) = delete;
-    PartialFile& operator=(const PartialFile&) = delete;
-
-    const std::filesystem::path& Path() const { return partial_; }
-    bool Commit(std::string& error) {
-        std::error_code ec;
-        std::filesystem::rename(partial_, target_, ec);
-        if (ec) {
-            error = ec.message();
-            return false;
-        }
-        committed_ = true;
-        return true;
-    }
-
-private:
-    std::filesystem::path target_;
-    std::filesystem::path partial_;
-    bool committed_ = false;
-};
 
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code ec;
@@ -176,22 +146,42 @@ int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err) {
             return 2;
         }
     }
-    const auto song = LoadSongImage(options.song, options.kind, err);
-    if (!song) return 2;
+    const auto loaded = LoadSong(options.song, options.kind, err);
+    if (!loaded) return 2;
+    const SongImage* song = &loaded->image;
     std::string error;
+    if (!loaded->Sound() && !options.seconds) {
+        for (const SongFinding& finding : loaded->findings) {
+            if (finding.disqualifies) {
+                std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(),
+                             finding.message.c_str());
+            }
+        }
+        std::fprintf(err,
+                     "qzr: %s: this is no %s song as it stands, so its length says nothing; give "
+                     "the length with --seconds to render it anyway\n",
+                     options.song.string().c_str(),
+                     std::string(SongKindName(options.kind)).c_str());
+        return 2;
+    }
     const auto length = PlanRender(*song, options, error);
     if (!length) {
         std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(), error.c_str());
         return 2;
     }
 
-    std::optional<PartialFile> partial;
+    // The output is replaced only by a whole render; an interrupted or failed one leaves
+    // nothing behind.
+    FileReplacement replacement(outputPath);
     std::unique_ptr<SoundFileWriter> writer;
     if (toStdout) {
         writer = SoundFileWriter::ToMemory(*format, options.sampleRate, error);
+    } else if (!replacement.Open(error)) {
+        std::fprintf(err, "qzr: %s\n", error.c_str());
+        return 1;
     } else {
-        partial.emplace(outputPath);
-        writer = SoundFileWriter::ToFile(partial->Path(), *format, options.sampleRate, error);
+        writer = SoundFileWriter::ToDescriptor(replacement.Descriptor(), *format,
+                                               options.sampleRate, error);
     }
     if (!writer) {
         std::fprintf(err, "qzr: %s: %s\n", outputPath.string().c_str(), error.c_str());
@@ -221,8 +211,8 @@ int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err) {
         }
         return 0;
     }
-    if (!partial->Commit(error)) {
-        std::fprintf(err, "qzr: %s: %s\n", outputPath.string().c_str(), error.c_str());
+    if (!replacement.Commit(error)) {
+        std::fprintf(err, "qzr: %s\n", error.c_str());
         return 1;
     }
     return 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "qzr/format/song_kind.h"
+#include "qzr/format/song_sanity.h"
 #include "qzr/test_support/song_bytes.h"
 
 namespace qzr::test {
@@ -17,6 +18,8 @@ struct SongImageCase {
     int speed;
     int rowCount;      // rows played before the song wraps
     bool wrapChecked;  // few enough ticks to play a whole pass in a test
+    // What the sanity rules find, in their order; the file passes unless one disqualifies it.
+    std::vector<SongFault> faults;
 };
 
 std::vector<SongImageCase> SongImageCases();
