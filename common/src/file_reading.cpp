@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 #include <new>
+#include <system_error>
 
 namespace qzr {
 
@@ -56,6 +57,15 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::pa
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
     return ReadFileBytes(path, std::numeric_limits<std::size_t>::max());
+}
+
+bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    const auto canonicalA = std::filesystem::weakly_canonical(a, ec);
+    if (ec) return false;
+    const auto canonicalB = std::filesystem::weakly_canonical(b, ec);
+    return !ec && canonicalA == canonicalB;
 }
 
 }  // namespace qzr

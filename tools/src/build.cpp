@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "qzr/common/file_reading.h"
 #include "qzr/compiler/song_file_writer.h"
 
 namespace qzr::tools {
@@ -9,15 +10,6 @@ namespace qzr::tools {
 namespace {
 
 constexpr std::string_view kQmmlExtension = ".qmml";
-
-bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec)) return true;
-    const auto canonicalA = std::filesystem::weakly_canonical(a, ec);
-    if (ec) return false;
-    const auto canonicalB = std::filesystem::weakly_canonical(b, ec);
-    return !ec && canonicalA == canonicalB;
-}
 
 // The compile, with its report printed; nullopt when there is nothing to write.
 std::optional<qmml::Result> Compiled(const std::filesystem::path& source, std::FILE* err,

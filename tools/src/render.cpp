@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "progress_bar.h"
+#include "qzr/common/file_reading.h"
 #include "qzr/common/file_replacement.h"
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
@@ -22,15 +23,6 @@ constexpr std::int32_t kLatencyMs = 200;
 
 std::int64_t SecondsToFrames(double seconds, int rate) {
     return static_cast<std::int64_t>(std::llround(seconds * rate));
-}
-
-bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec)) return true;
-    const auto canonicalA = std::filesystem::weakly_canonical(a, ec);
-    if (ec) return false;
-    const auto canonicalB = std::filesystem::weakly_canonical(b, ec);
-    return !ec && canonicalA == canonicalB;
 }
 
 void ApplyFade(std::span<std::int16_t> interleaved, std::int64_t firstFrame,
