@@ -31,14 +31,12 @@ struct SongPlayback {
 constexpr SongPlayback kOPMSong{SongKind::OPM, &PlayerState::opmRowsOffset, &TickOPM};
 constexpr SongPlayback kOPN2Song{SongKind::OPN2, &PlayerState::opn2RowsOffset, &TickOPN2};
 
-int Play(ChipPort& port, const char* path, const SongPlayback& playback) {
-    // Read first: a path that cannot be read must leave a playing song alone.
-    auto bytes =
-        path != nullptr ? ReadFileBytes(path, MaxPlayedImageSize(playback.kind)) : std::nullopt;
-    if (!bytes) {
-        std::fprintf(stderr, "Can't open file %s\n", path != nullptr ? path : "");
-        return 0;
-    }
+const SongPlayback& PlaybackOf(SongKind kind) {
+    return kind == SongKind::OPM ? kOPMSong : kOPN2Song;
+}
+
+int PlayImage(ChipPort& port, const SongImage& song) {
+    const SongPlayback& playback = PlaybackOf(song.Kind());
     PlayerState& p = gPlayer;
     CloseGate(p);
     p.port.store(&port);
@@ -46,7 +44,6 @@ int Play(ChipPort& port, const char* path, const SongPlayback& playback) {
     p.subTickCount = 0;
     p.eventArea.fill(0);
     port.Reset();
-    const SongImage song{playback.kind, std::move(*bytes)};
     ProgramVoices(song, port);
     ReadHeader(song, p);
     LoadRows(song, p.*playback.rowsOffset, p);
@@ -87,9 +84,21 @@ int InitOPM(ChipPort& port, std::int32_t sampleRate, std::int32_t latency) {
 
 int ReleaseOPM(ChipPort& port) { return port.Free(); }
 
-int PlaySong(ChipPort& port, const char* path) { return Play(port, path, kOPMSong); }
+// Reads first: a path that cannot be read must leave a playing song alone.
+int PlayFile(ChipPort& port, const char* path, SongKind kind) {
+    auto bytes = path != nullptr ? ReadFileBytes(path, MaxPlayedImageSize(kind)) : std::nullopt;
+    if (!bytes) {
+        std::fprintf(stderr, "Can't open file %s\n", path != nullptr ? path : "");
+        return 0;
+    }
+    return PlayImage(port, SongImage{kind, std::move(*bytes)});
+}
 
-int PlaySong2(ChipPort& port, const char* path) { return Play(port, path, kOPN2Song); }
+int PlaySong(ChipPort& port, const char* path) { return PlayFile(port, path, SongKind::OPM); }
+
+int PlaySong2(ChipPort& port, const char* path) { return PlayFile(port, path, SongKind::OPN2); }
+
+int PlaySongImage(ChipPort& port, const SongImage& song) { return PlayImage(port, song); }
 
 int StopSong(ChipPort& port) {
     PlayerState& p = gPlayer;
