@@ -14,6 +14,7 @@
 #include "qzr/common/file_reading.h"
 #include "qzr/common/file_replacement.h"
 #include "qzr/compiler/compile_song.h"
+#include "qzr/compiler/source_lines.h"
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
@@ -174,18 +175,32 @@ private:
         watch_.Watch(WatchedFiles(&compiled));
     }
 
-    void Reload() {
-        const auto began = Clock::now();
-        const auto source = ReadWholeFile(*options_.watch);
+    // The watched source, compiled line by line from one open. A FIFO or other file that is not
+    // regular is refused without a read (a FIFO would give its text to one read only, or wait).
+    CompileResult CompileWatched(std::string& error) const {
         CompileResult compiled;
-        if (source) {
-            compiled =
-                CompileSource(*source, TargetFor(options_.kind), std::filesystem::current_path());
-        } else {
+        compiled.status = CompileStatus::CannotOpenSource;
+        auto file = InputFile::Open(*options_.watch, error);
+        if (!file) return compiled;
+        if (!file->Regular()) {
+            error = "it is not a regular file";
+            return compiled;
+        }
+        SourceLines lines(*file);
+        compiled = CompileLines(lines, TargetFor(options_.kind), std::filesystem::current_path());
+        if (lines.Failed()) {
+            error = "a read failed";
             compiled.status = CompileStatus::CannotOpenSource;
         }
+        return compiled;
+    }
+
+    void Reload() {
+        const auto began = Clock::now();
+        std::string error;
+        CompileResult compiled = CompileWatched(error);
         if (compiled.status != CompileStatus::Ok) {
-            ShowFailure(source ? *source : std::vector<std::uint8_t>{}, compiled);
+            ShowFailure(compiled, error);
             watch_.Watch(WatchedFiles(compiled.header.voicePaths.empty() ? nullptr : &compiled));
             return;
         }
@@ -211,17 +226,19 @@ private:
         std::fflush(out_);
     }
 
-    void ShowFailure(const std::vector<std::uint8_t>& source, const CompileResult& compiled) {
+    void ShowFailure(const CompileResult& compiled, const std::string& error) {
         failure_.clear();
         const std::string name = options_.watch->string();
         if (compiled.status == CompileStatus::CannotOpenSource) {
-            failure_.push_back("qzr: cannot read " + name + "; the old song plays on");
+            failure_.push_back("qzr: cannot read " + name + " (" + error +
+                               "); the old song plays on");
         } else {
             failure_.push_back("qzr: " + name + " does not compile (cannot read voice file '" +
                                compiled.failedPath + "'); the old song plays on");
-            for (const Diagnostic& d :
-                 CheckSource(source, TargetFor(options_.kind), std::filesystem::current_path(),
-                             *options_.watch)) {
+            std::string checkError;
+            const auto found = CheckFile(*options_.watch, TargetFor(options_.kind),
+                                         std::filesystem::current_path(), checkError);
+            for (const Diagnostic& d : found ? *found : std::vector<Diagnostic>{}) {
                 failure_.push_back(FormatDiagnostic(name, d));
             }
         }
@@ -334,9 +351,16 @@ int RunPlay(const PlayOptions& options, std::FILE* out, std::FILE* err) {
         }
     }
     const std::optional<SongImage> song = loaded->image;
-    if (options.watch && !std::filesystem::is_regular_file(*options.watch)) {
-        std::fprintf(err, "qzr: cannot read %s\n", options.watch->string().c_str());
-        return 2;
+    if (options.watch) {
+        // Read again at every save: only a regular file can be.
+        std::string error;
+        const auto file = InputFile::Open(*options.watch, error);
+        if (file && !file->Regular()) error = "it is not a regular file";
+        if (!file || !file->Regular()) {
+            std::fprintf(err, "qzr: cannot read %s (%s)\n", options.watch->string().c_str(),
+                         error.c_str());
+            return 2;
+        }
     }
     const InterruptCatcher catcher;
     Session session(options, out, err);

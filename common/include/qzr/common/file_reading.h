@@ -64,7 +64,4 @@ std::optional<FileHead> ReadFileHead(const std::filesystem::path& path, std::siz
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                        std::size_t limit);
 
-// The whole file, as ReadFileBytes.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path);
-
 }  // namespace qzr
