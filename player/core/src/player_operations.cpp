@@ -1,5 +1,6 @@
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -21,6 +22,11 @@ constexpr auto kStartSettle = std::chrono::milliseconds(2);
 // Lets the emulator settle after the reset and the voice writes before ticks start.
 constexpr auto kHandOverDelay = std::chrono::milliseconds(15);
 
+// The operations below run one at a time, whichever host threads call them: a host that calls
+// from several threads at once (which the interface does not allow) gets them in some order,
+// each whole. The ticks never take it; an operation shuts the gate for them as before.
+constinit std::mutex gOperations;
+
 // How the player plays a song of one kind: where its rows start and which tick plays them.
 struct SongPlayback {
     SongKind kind;
@@ -36,6 +42,7 @@ const SongPlayback& PlaybackOf(SongKind kind) {
 }
 
 int PlayImage(ChipPort& port, const SongImage& song) {
+    const std::scoped_lock lock{gOperations};
     const SongPlayback& playback = PlaybackOf(song.Kind());
     PlayerState& p = gPlayer;
     CloseGate(p);
@@ -60,6 +67,7 @@ int PlayImage(ChipPort& port, const SongImage& song) {
 }  // namespace
 
 int InitOPM(ChipPort& port, std::int32_t sampleRate, std::int32_t latency) {
+    const std::scoped_lock lock{gOperations};
     PlayerState& p = gPlayer;
     {
         // The OPN2 tick owns subTickCount while a song plays: take it over for the reset.
@@ -82,7 +90,10 @@ int InitOPM(ChipPort& port, std::int32_t sampleRate, std::int32_t latency) {
     return result;
 }
 
-int ReleaseOPM(ChipPort& port) { return port.Free(); }
+int ReleaseOPM(ChipPort& port) {
+    const std::scoped_lock lock{gOperations};
+    return port.Free();
+}
 
 // Reads first: a path that cannot be read must leave a playing song alone.
 int PlayFile(ChipPort& port, const char* path, SongKind kind) {
@@ -101,6 +112,7 @@ int PlaySong2(ChipPort& port, const char* path) { return PlayFile(port, path, So
 int PlaySongImage(ChipPort& port, const SongImage& song) { return PlayImage(port, song); }
 
 int StopSong(ChipPort& port) {
+    const std::scoped_lock lock{gOperations};
     PlayerState& p = gPlayer;
     CloseGate(p);
     p.position.store(0);

@@ -5,9 +5,10 @@
 #include "qzr/format/song_image.h"
 #include "qzr/player_core/chip_port.h"
 
-// The player engine: one song at a time, played row by row from the emulator's tick. All
-// operations except the two ticks are called from one host thread at a time; GetSongPosition
-// may be called from any thread.
+// The player engine: one song at a time, played row by row from the emulator's tick. The
+// operations are meant for one host thread at a time; calls from several at once are taken one
+// after the other, each whole (never holding what the ticks need). GetSongPosition may be called
+// from any thread at any time.
 namespace qzr::player {
 
 // Starts the emulator with the sample rate (Hz) and output latency (ms) and waits 2 ms.
