@@ -115,8 +115,6 @@ constexpr std::int32_t SumOfInputs(std::uint8_t inputs, std::int32_t m1, std::in
            take(kFromC1Prev, c1Prev);
 }
 
-constexpr int SlotGroup(int slot) { return slot >> 3; }
-
 }  // namespace
 
 struct YM2151::State {
