@@ -10,7 +10,8 @@ constexpr int kRingSlots = 256;
 
 // Loads are rare (once per library while it stays in the process), so one lock around them
 // costs nothing; calls on the steady path never touch the ring.
-constinit std::mutex gRingMutex;
+// Not constinit: MinGW's std::mutex has no constant constructor.
+std::mutex gRingMutex;
 
 // What this module loaded is released, from slot 255 down to slot 0, when the module is unloaded
 // (dlclose) or the process ends: the destructor of a static object of the module runs at both.

@@ -40,6 +40,19 @@ std::optional<std::string_view> TextLines::Next() {
     line_.clear();
     lastCut_ = false;
     lastHadFeed_ = false;
+    if (file_ == nullptr) {
+        // From memory the line is a view of the text itself, valid as long as the text is, and
+        // whole: it is in memory already.
+        if (pending_.empty()) return std::nullopt;
+        const auto feed = std::find(pending_.begin(), pending_.end(), std::uint8_t{'\n'});
+        std::string_view line(reinterpret_cast<const char*>(pending_.data()),
+                              static_cast<std::size_t>(feed - pending_.begin()));
+        lastHadFeed_ = feed != pending_.end();
+        pending_ = pending_.subspan(std::min(pending_.size(), line.size() + 1));
+        if (lastHadFeed_ && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lastCut_ = line.size() > kMaxLineBytes;
+        return line;
+    }
     bool any = false;
     std::size_t total = 0;  // the line's length, however much of it is kept
     std::uint8_t last = 0;  // its last byte, a carriage return perhaps

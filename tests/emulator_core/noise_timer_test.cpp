@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <set>
 #include <vector>
@@ -59,6 +60,93 @@ TEST(Noise, BurstsKeepTheSequenceClean) {
         }
         ExpectLfsrSequence({sampled.begin() + 2, sampled.end()});
     }
+}
+
+// Which cycles step around a change of NFRQ, derived from the counter by hand. With NFRQ f set
+// before sample 0 the counter in half-sample h (cycles 0..15 of sample n are h = 2n, 16..31 are
+// h = 2n + 1) is h mod (32 - f); cycles 0, 1 of sample n follow its value in h = 2n - 1, cycles
+// 2..17 in 2n, cycles 18..31 in 2n + 1.
+TEST(Noise, AStepDecidedInTheWritesOwnCycleFollowsTheNewNfrq) {
+    struct Case {
+        const char* name;
+        std::uint8_t before, after;
+        int writeSample;
+        std::array<std::uint32_t, 3> steps;  // samples writeSample - 1 .. writeSample + 1
+    };
+    const std::vector<Case> cases{
+        // NFRQ 14 (counter period 18): a burst runs from cycle 18 of sample 1007 (counter 17 in
+        // h = 2015). Cycle 0 of 1008 follows the old NFRQ and steps; cycle 1 follows the new
+        // one (limit 0, counter 17) and does not: the burst has 15 steps. From then on the
+        // counter sits at the new limit 0 and every cycle steps.
+        {"burst cut to 15", 14, 31, 1008, {0xFFFC0000u, 0xFFFFFFFDu, 0xFFFFFFFFu}},
+        // One sample earlier no burst is running (counter 13..15) and none starts: the
+        // counter, compared with the new limit from cycle 15 of 1007 on, counts up to 31 first.
+        {"a sample earlier", 14, 31, 1007, {0, 0, 0}},
+        // One sample later the burst is complete (cycles 0, 1 of 1008), the counter is 1.
+        {"a sample later", 14, 31, 1009, {0x00000003u, 0, 0}},
+        // NFRQ 15 (period 17): the counter is 0 in h = 17, the second half of sample 8. With
+        // the new limit 0 written before sample 9 cycle 1 steps alone; the old NFRQ, asked at
+        // cycle 0 and at the counter's change in cycle 31, sees nothing.
+        {"a lone step", 15, 31, 9, {0x0003FFFCu, 0x00000002u, 0}},
+        // NFRQ 31 steps every cycle; NFRQ 14 written before sample 100 stops it after cycle 0.
+        {"steps stop after cycle 0", 31, 14, 100, {0xFFFFFFFFu, 0x00000001u, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NoiseGenerator noise;
+        std::array<std::uint32_t, 3> steps{};
+        for (int n = 0; n <= c.writeSample + 1; ++n) {
+            const std::uint8_t before = n <= c.writeSample ? c.before : c.after;
+            const std::uint8_t now = n < c.writeSample ? c.before : c.after;
+            const std::uint32_t mask = noise.StepCycles(n == 0 ? 0 : before, now);
+            if (n >= c.writeSample - 1)
+                steps[static_cast<std::size_t>(n - (c.writeSample - 1))] = mask;
+        }
+        EXPECT_EQ(steps, c.steps);
+    }
+}
+
+// The burst cut to 15 steps leaves the register rotated against the sequence for good. The
+// noise channel's sign in sample n is the register's output at the end of cycle 12, heard in
+// frame n + 3; the register is driven here with the steps derived by hand above.
+TEST(Noise, ACutBurstShiftsTheChannelsSequenceForGood) {
+    constexpr int kWrite = 1008;
+    constexpr int kSamples = 4000;
+    auto handSteps = [](int n, bool cut) -> std::uint32_t {
+        if (n == kWrite - 1) return 0xFFFC0000u;
+        if (n == kWrite) return cut ? 0xFFFFFFFDu : 0xFFFFFFFFu;
+        if (n > kWrite) return 0xFFFFFFFFu;
+        auto burstAt = [](int h) { return h >= 0 && h % 18 == 17; };
+        return (burstAt(2 * n - 1) ? 0x00000003u : 0u) | (burstAt(2 * n) ? 0x0003FFFCu : 0u) |
+               (burstAt(2 * n + 1) ? 0xFFFC0000u : 0u);
+    };
+    auto signs = [&](bool cut) {
+        NoiseGenerator reg;
+        std::vector<int> out;
+        for (int n = 0; n < kSamples; ++n) {
+            out.push_back(static_cast<int>((reg.Shift(handSteps(n, cut)) >> 12) & 1u));
+        }
+        return out;
+    };
+    const std::vector<int> expected = signs(true);
+    const std::vector<int> uncut = signs(false);
+
+    Program p;
+    p.Write(0x0F, 0x80 | 14).Channel(7, 3, 0, 0).SineSlot(31).Key(7, 0x8);
+    p.At(kWrite).Write(0x0F, 0x80 | 31);
+    std::vector<int> heard;
+    YM2151 chip;
+    test::Run(chip, p, kSamples + 3, [&](std::uint64_t n, StereoSample f) {
+        if (n >= 3) heard.push_back(f.right > 0 ? 1 : 0);
+    });
+    // Full level from sample 20 on: +2040 for a 1, -2044 for a 0.
+    EXPECT_EQ(std::vector<int>(heard.begin() + 20, heard.end()),
+              std::vector<int>(expected.begin() + 20, expected.end()));
+    int differ = 0;
+    for (int n = kWrite + 20; n < kSamples; ++n) {
+        differ += expected[static_cast<std::size_t>(n)] != uncut[static_cast<std::size_t>(n)];
+    }
+    EXPECT_GT(differ, (kSamples - kWrite) / 4) << "the shift lasts";
 }
 
 TEST(Noise, ChannelOutputValues) {

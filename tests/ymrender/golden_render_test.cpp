@@ -9,6 +9,7 @@
 #include <string>
 
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/frame_hash.h"
 #include "qzr/ymrender/register_script.h"
 
 namespace qzr::ymrender {
@@ -25,19 +26,9 @@ std::filesystem::path HashesPath() {
 
 // FNV-1a over the frames as little-endian 16-bit values, left first.
 std::uint64_t HashFrames(const std::vector<emulator::StereoSample>& frames) {
-    std::uint64_t h = 14695981039346656037ull;
-    auto put = [&h](std::int16_t v) {
-        const auto u = static_cast<std::uint16_t>(v);
-        for (int b = 0; b < 2; ++b) {
-            h ^= (u >> (8 * b)) & 0xFFu;
-            h *= 1099511628211ull;
-        }
-    };
-    for (const auto& f : frames) {
-        put(f.left);
-        put(f.right);
-    }
-    return h;
+    test::FrameHash hash;
+    for (const auto& f : frames) hash.Add(f.left, f.right);
+    return hash.Value();
 }
 
 std::vector<emulator::StereoSample> RenderFile(const std::filesystem::path& script) {

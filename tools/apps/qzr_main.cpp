@@ -8,6 +8,7 @@
 #include <string>
 
 #include "qzr/format/song_image.h"
+#include "qzr/tools/build.h"
 #include "qzr/tools/channel_list.h"
 #include "qzr/tools/check.h"
 #include "qzr/tools/diff.h"
@@ -15,6 +16,7 @@
 #include "qzr/tools/play.h"
 #include "qzr/tools/render.h"
 #include "qzr/tools/song_input.h"
+#include "qzr/tools/voice.h"
 
 namespace {
 
@@ -82,8 +84,6 @@ struct InfoArgs {
 };
 
 int RunInfoCommand(const InfoArgs& args) {
-    const auto kind = ResolveSongKind(args.chip, args.song);
-    if (!kind) return kUsageError;
     qzr::tools::RowRange range;
     if (!args.rows.empty()) {
         const auto parsed = qzr::tools::ParseRowRange(args.rows);
@@ -94,7 +94,21 @@ int RunInfoCommand(const InfoArgs& args) {
         }
         range = *parsed;
     }
-    const auto song = qzr::tools::LoadSong(args.song, *kind, stderr);
+    std::optional<qzr::tools::LoadedSong> song;
+    if (qzr::tools::IsQmmlSource(args.song)) {
+        // A source says its chip with #chip or its name; --chip only where neither does.
+        auto built = qzr::tools::BuildInMemory(
+            args.song, args.chip.empty() ? std::nullopt : qzr::ParseSongKind(args.chip), stderr);
+        if (!built) return kUsageError;
+        const auto size = static_cast<std::uint64_t>(built->song.size());
+        qzr::SongImage image{built->classic.kind, std::move(built->song)};
+        auto findings = qzr::CheckSongImage(image, size);
+        song.emplace(qzr::tools::LoadedSong{std::move(image), size, std::move(findings)});
+    } else {
+        const auto kind = ResolveSongKind(args.chip, args.song);
+        if (!kind) return kUsageError;
+        song = qzr::tools::LoadSong(args.song, *kind, stderr);
+    }
     if (!song) return kUsageError;
     std::fputs(qzr::tools::DescribeSong(song->image, args.song, range, song->findings).c_str(),
                stdout);
@@ -123,7 +137,7 @@ int RunPlayCommand(const PlayArgs& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"qzr: render, play, inspect, check and compare songs"};
+    CLI::App app{"qzr: build, render, play, inspect, check and compare songs"};
     app.require_subcommand(0, 1);
 
     RenderArgs render;
@@ -146,14 +160,43 @@ int main(int argc, char** argv) {
 
     InfoArgs info;
     CLI::App* infoCommand = app.add_subcommand("info", "header, voices, timing and rows of a song");
-    infoCommand->add_option("song", info.song, "song file (.qzr)")->required();
+    infoCommand->add_option("song", info.song, "song file (.qzr) or qmml source")->required();
     AddChipOption(*infoCommand, info.chip);
     infoCommand->add_option("--rows", info.rows, "rows A:B (from 0, both included)");
+
+    std::string buildSource, buildOutput;
+    CLI::App* buildCommand = app.add_subcommand("build", "compile a qmml source into a song file");
+    buildCommand->add_option("source", buildSource, "qmml source (NAME.opm.qmml, NAME.opn2.qmml)")
+        ->required();
+    buildCommand->add_option("-o,--output", buildOutput,
+                             "song file (default: the source's name with .qmml replaced by .qzr)");
+
+    std::string lowerSource, lowerFolder;
+    CLI::App* lowerCommand = app.add_subcommand(
+        "lower", "write a qmml source as the classic source and voice files opmcomp reads");
+    lowerCommand->add_option("source", lowerSource, "qmml source")->required();
+    lowerCommand->add_option("-o,--output", lowerFolder, "folder for the classic files")
+        ->required();
+
+    qzr::tools::VoiceOptions voice;
+    std::string voiceFile, voiceOutput;
+    CLI::App* voiceCommand = app.add_subcommand(
+        "voice", "show a voice as text, write it as a voice file, or hear it on one note");
+    voiceCommand->add_option("file", voiceFile, "NAME.voice, or a qmml text defining voices")
+        ->required();
+    voiceCommand->add_option("--voice", voice.number, "which @N of a text")
+        ->check(CLI::Range(0, 255));
+    voiceCommand->add_option("-o,--output", voiceOutput,
+                             "X.voice (the 25 bytes) or X.wav / X.flac (the voice on one note)");
+    voiceCommand->add_option("--note", voice.note, "the note heard (default o4a)");
+    voiceCommand->add_option("--seconds", voice.seconds, "how long it is held (default 2)")
+        ->check(CLI::PositiveNumber);
 
     std::string checkSource, checkChip;
     CLI::App* checkCommand =
         app.add_subcommand("check", "what the compiler would ignore or get wrong in a source");
-    checkCommand->add_option("source", checkSource, "MML source")->required();
+    checkCommand->add_option("source", checkSource, "MML source (classic, or qmml: NAME.qmml)")
+        ->required();
     AddChipOption(*checkCommand, checkChip);
 
     std::string diffA, diffB, diffChip;
@@ -185,8 +228,24 @@ int main(int argc, char** argv) {
         return status == 0 ? 0 : kUsageError;
     }
     if (renderCommand->parsed()) return RunRenderCommand(render);
+    if (buildCommand->parsed()) {
+        return qzr::tools::RunBuild(buildSource, buildOutput, stdout, stderr);
+    }
+    if (lowerCommand->parsed()) {
+        return qzr::tools::RunLower(lowerSource, lowerFolder, stdout, stderr);
+    }
+    if (voiceCommand->parsed()) {
+        voice.file = voiceFile;
+        voice.output = voiceOutput;
+        return qzr::tools::RunVoice(voice, stdout, stderr);
+    }
     if (infoCommand->parsed()) return RunInfoCommand(info);
     if (checkCommand->parsed()) {
+        if (qzr::tools::IsQmmlSource(checkSource)) {
+            return qzr::tools::RunQmmlCheck(
+                checkSource, checkChip.empty() ? std::nullopt : qzr::ParseSongKind(checkChip),
+                stderr);
+        }
         const auto kind = ResolveSongKind(checkChip, checkSource);
         if (!kind) return kUsageError;
         return qzr::tools::RunCheck(checkSource, qzr::TargetFor(*kind), stderr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "qzr/common/file_reading.h"
@@ -77,7 +78,8 @@ public:
         }
     }
 
-    void Voices(const HeadLines& lines, const std::filesystem::path& base) {
+    void Voices(const HeadLines& lines, const std::filesystem::path& base,
+                const std::filesystem::path& sourceFolder) {
         const int needed = target_.FirstBodyLine() - 1;
         if (static_cast<int>(lines.size()) < needed) {
             Warn(static_cast<int>(lines.size()) + 1, 1,
@@ -101,8 +103,16 @@ public:
             const std::string path(LineAt(lines, panLine + 1));
             const auto bytes = ReadFileBytes(ResolveVoice(path, base), kVoiceFileBytes);
             if (!bytes) {
+                // The compiler opens voice paths from the folder it runs in, not the source's.
+                const bool besideSource =
+                    !path.empty() && !std::filesystem::path(path).is_absolute() &&
+                    ReadFileBytes(ResolveVoice(path, sourceFolder), kVoiceFileBytes).has_value();
                 Warn(panLine + 1, 1,
-                     "cannot read voice file '" + path + "'; the compiler stops here");
+                     "cannot read voice file '" + path + "'; the compiler stops here" +
+                         (besideSource ? " (voice paths open from the folder the compiler runs "
+                                         "in; this one opens from the source's folder, so run "
+                                         "the compiler there)"
+                                       : ""));
                 missingVoiceLines_.push_back(panLine + 1);
             } else if (bytes->size() < kVoiceFileBytes) {
                 Warn(panLine + 1, 1,
@@ -115,6 +125,22 @@ public:
     const std::vector<int>& MissingVoiceLines() const { return missingVoiceLines_; }
 
     void BodyLine(const BodyLineReport& report) {
+        if (report.setsFreeLength ||
+            (report.keyword != nullptr && report.keyword->kind == KeywordKind::DefaultLength)) {
+            EndLengthCause();
+            if (report.stateAfter.defaultLength < 1) {
+                lengthCause_ = Cause{report.lineNumber, report.stateAfter.defaultLength};
+            }
+        }
+        if (report.keyword != nullptr && (report.keyword->kind == KeywordKind::OctaveUp ||
+                                          report.keyword->kind == KeywordKind::OctaveDown ||
+                                          report.keyword->kind == KeywordKind::Octave)) {
+            EndOctaveCause();
+            const std::int32_t octave = report.stateAfter.octave;
+            if (octave < kLowestOctave || octave > kHighestOctave) {
+                octaveCause_ = Cause{report.lineNumber, octave};
+            }
+        }
         if (report.keyword == nullptr) {
             UnknownOrLengthLine(report);
             return;
@@ -146,6 +172,22 @@ public:
 
     void Finish() {
         EndSection();
+        EndLengthCause();
+        EndOctaveCause();
+        for (const auto& [text, group] : unknown_) {
+            if (group.lines.size() < 2) continue;
+            std::string& message = out_[group.diagnostic].message;
+            message += " (also on line" + std::string(group.lines.size() > 2 ? "s " : " ");
+            constexpr std::size_t kListed = 3;
+            for (std::size_t i = 1; i < group.lines.size() && i <= kListed; ++i) {
+                if (i > 1) message += ", ";
+                message += std::to_string(group.lines[i]);
+            }
+            if (group.lines.size() - 1 > kListed) {
+                message += " and " + std::to_string(group.lines.size() - 1 - kListed) + " more";
+            }
+            message += ")";
+        }
         if (dropped_ > 0) {
             out_.push_back(
                 {firstDroppedLine_, 1,
@@ -154,34 +196,82 @@ public:
     }
 
 private:
-    void Warn(int line, int column, std::string message) {
+    // False when the finding is only counted: past kMostFindings.
+    bool Warn(int line, int column, std::string message) {
         if (out_.size() >= kMostFindings) {
             if (dropped_++ == 0) firstDroppedLine_ = line;
-            return;
+            return false;
         }
         out_.push_back({line, column, std::move(message)});
+        return true;
+    }
+
+    // A state that makes later notes go wrong: reported once, at the line that set it, with
+    // the notes it spoils counted.
+    struct Cause {
+        int line = 0;
+        std::int32_t value = 0;
+        int notes = 0;
+        int firstNote = 0;
+        int lastNote = 0;
+        void Count(int noteLine) {
+            if (notes++ == 0) firstNote = noteLine;
+            lastNote = noteLine;
+        }
+        std::string Lines() const {
+            return firstNote == lastNote
+                       ? "line " + std::to_string(firstNote)
+                       : "lines " + std::to_string(firstNote) + " to " + std::to_string(lastNote);
+        }
+    };
+
+    void EndLengthCause() {
+        if (!lengthCause_) return;
+        const Cause& cause = *lengthCause_;
+        Warn(cause.line, 1,
+             "default length " + std::to_string(cause.value) + " is below 1 row; " +
+                 (cause.notes == 0 ? std::string("notes after it would not move on")
+                  : cause.notes == 1
+                      ? "the note or rest using it (" + cause.Lines() + ") does not move on"
+                      : "the " + std::to_string(cause.notes) + " notes and rests using it (" +
+                            cause.Lines() + ") do not move on"));
+        lengthCause_.reset();
+    }
+
+    void EndOctaveCause() {
+        if (!octaveCause_) return;
+        const Cause& cause = *octaveCause_;
+        if (cause.notes > 0) {
+            Warn(cause.line, 1,
+                 "octave " + std::to_string(cause.value) + " is outside octaves 0 to 7: " +
+                     (cause.notes == 1
+                          ? "the note in it (" + cause.Lines() + ") does not sound as written"
+                          : "the " + std::to_string(cause.notes) + " notes in it (" +
+                                cause.Lines() + ") do not sound as written"));
+        }
+        octaveCause_.reset();
     }
 
     void UnknownOrLengthLine(const BodyLineReport& report) {
-        if (report.setsFreeLength) {
-            if (report.stateAfter.defaultLength < 1) {
-                Warn(report.lineNumber, 1,
-                     "default length " + std::to_string(report.stateAfter.defaultLength) +
-                         " is below 1 row; notes after it do not move on");
-            }
-            return;
-        }
+        if (report.setsFreeLength) return;
         const std::string_view text = report.text;
         if (text.find_first_not_of(" \t") == std::string_view::npos) return;  // blank lines
-        std::string quoted(text.substr(0, kQuotedBytes));
-        if (text.size() > kQuotedBytes) {
-            quoted += "... (" + std::to_string(text.size()) + " bytes)";
+        // The same slip on many lines is one warning, with the other lines listed (as long as
+        // the findings are kept).
+        if (const auto group = unknown_.find(std::string(text)); group != unknown_.end()) {
+            group->second.lines.push_back(report.lineNumber);
+            return;
         }
+        std::string quoted(text.substr(0, kQuotedBytes));
+        if (text.size() > kQuotedBytes) quoted += "... (" + std::to_string(text.size()) + " bytes)";
         std::string message = "'" + quoted + "' matches no keyword and is ignored";
         if (const std::string hint = SuggestKeyword(text, target_); !hint.empty()) {
             message += "; " + hint;
         }
-        Warn(report.lineNumber, 1, std::move(message));
+        const std::size_t diagnostic = out_.size();
+        if (Warn(report.lineNumber, 1, std::move(message))) {
+            unknown_.emplace(std::string(text), UnknownGroup{diagnostic, {report.lineNumber}});
+        }
     }
 
     void TimedLine(const BodyLineReport& report) {
@@ -190,16 +280,19 @@ private:
             keyword.rows != 0 ? keyword.rows : report.stateAfter.defaultLength;
         const bool isNote = keyword.kind == KeywordKind::Note;
         if (length < 1) {
-            Warn(report.lineNumber, 1,
-                 std::string(isNote ? "note" : "rest") + " length " + std::to_string(length) +
-                     " is below 1 row");
+            if (keyword.rows == 0 && lengthCause_) {
+                lengthCause_->Count(report.lineNumber);
+            } else {
+                Warn(report.lineNumber, 1,
+                     std::string(isNote ? "note" : "rest") + " length " + std::to_string(length) +
+                         " is below 1 row");
+            }
         }
         if (!isNote) return;
         const std::int32_t octave = report.stateAfter.octave;
         if (octave < kLowestOctave || octave > kHighestOctave) {
-            Warn(report.lineNumber, 1,
-                 "note in octave " + std::to_string(octave) +
-                     " is outside octaves 0 to 7 and does not sound as written");
+            if (!octaveCause_) octaveCause_ = Cause{report.lineNumber, octave};
+            octaveCause_->Count(report.lineNumber);
         }
         if (report.rowBefore >= rowCount_ && !pastEndWarned_) {
             pastEndWarned_ = true;
@@ -222,6 +315,13 @@ private:
     const SongTarget& target_;
     std::vector<Diagnostic>& out_;
     std::vector<int> missingVoiceLines_;
+    std::optional<Cause> lengthCause_;
+    std::optional<Cause> octaveCause_;
+    struct UnknownGroup {
+        std::size_t diagnostic = 0;
+        std::vector<int> lines;
+    };
+    std::map<std::string, UnknownGroup> unknown_;
     int rowCount_ = 0;
     int channel_ = 0;
     int sectionLine_ = 1;
@@ -252,7 +352,7 @@ std::vector<Diagnostic> CheckPasses(const OpenLines& open, const SongTarget& tar
     readFailed = readFailed || lines->Failed();
     std::vector<Diagnostic> cutFindings;
     cutFindings.swap(found);
-    checker.Voices(head, baseFolder);
+    checker.Voices(head, baseFolder, sourcePath.parent_path());
 
     // A missing voice stops the compiler; a readable stand-in lets the body be checked anyway.
     const std::string standIn = std::filesystem::absolute(sourcePath).string();

@@ -6,13 +6,12 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "qzr/compiler/qmml_voice.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/format/rows.h"
 
 namespace qzr::tools {
 namespace {
-
-constexpr std::array<const char*, 4> kSlotNames{"M1", "M2", "C1", "C2"};
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
@@ -48,13 +47,15 @@ void AppendVoices(const SongImage& song, std::string& text) {
         text += Format("voice %d (ch%d): pan %s, feedback %d, connection %d\n", v + 1, v + 1,
                        Pan(voice.control).c_str(), (voice.control >> 3) & 7, voice.control & 7);
         text += "  slot DT1 MUL  TL  KS  AR AME D1R DT2 D2R D1L  RR\n";
-        for (std::size_t s = 0; s < kSlotNames.size(); ++s) {
-            // Operator byte j = 4 x group + slot, as the player writes register 0x40 + 8j + v.
-            auto group = [&voice, s](std::size_t g) { return voice.operatorBytes[4 * g + s]; };
-            text += Format("  %-4s %3d %3d %3d %3d %3d %3d %3d %3d %3d %3d %3d\n", kSlotNames[s],
-                           (group(0) >> 4) & 7, group(0) & 15, group(1) & 127, group(2) >> 6,
-                           group(2) & 31, group(3) >> 7, group(3) & 31, group(4) >> 6,
-                           group(4) & 31, group(5) >> 4, group(5) & 15);
+        // The operator bytes have the voice file's layout; the qmml voice reader owns it.
+        qmml::VoiceBytes bytes{};
+        std::copy(voice.operatorBytes.begin(), voice.operatorBytes.end(), bytes.begin());
+        const qmml::VoiceParameters parameters = qmml::DecodeVoice(bytes);
+        for (std::size_t s = 0; s < qmml::kOperatorNames.size(); ++s) {
+            const qmml::OperatorParameters& op = parameters.operators[s];
+            text += Format("  %-4s %3d %3d %3d %3d %3d %3d %3d %3d %3d %3d %3d\n",
+                           std::string(qmml::kOperatorNames[s]).c_str(), op.dt1, op.mul, op.tl,
+                           op.ks, op.ar, op.amsEn, op.d1r, op.dt2, op.d2r, op.d1l, op.rr);
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -14,10 +15,12 @@
 #include "qzr/common/file_reading.h"
 #include "qzr/common/file_replacement.h"
 #include "qzr/compiler/compile_song.h"
+#include "qzr/compiler/qmml_compile.h"
 #include "qzr/compiler/source_lines.h"
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
+#include "qzr/tools/build.h"
 #include "qzr/tools/check.h"
 #include "qzr/tools/engine_port.h"
 #include "qzr/tools/file_watch.h"
@@ -37,6 +40,8 @@ constexpr auto kTerminalRedraw = std::chrono::milliseconds(100);
 constexpr auto kPipeStatusPeriod = std::chrono::seconds(1);
 constexpr int kFadeSteps = 30;  // over 5 ms each: the stop has no click
 constexpr auto kFadeStep = std::chrono::milliseconds(5);
+// Lines of compile messages kept under the status line on a terminal.
+constexpr std::size_t kShownMessages = 8;
 
 // Where the song is, as the rendering thread sees it after each tick. The player always starts
 // a song at row 0; a reloaded song is turned (RotateRows) so its row 0 is the row playing, and
@@ -158,62 +163,112 @@ private:
         return std::chrono::duration<double>(end - start_).count();
     }
 
-    std::vector<std::filesystem::path> WatchedFiles(const CompileResult* compiled) const {
-        std::vector<std::filesystem::path> files{*options_.watch};
-        if (compiled == nullptr) return files;
-        const auto base = std::filesystem::current_path();
-        for (const auto& voice : compiled->header.voicePaths) {
-            const std::filesystem::path path(voice);
-            files.push_back(path.is_absolute() ? path : base / path);
-        }
-        return files;
-    }
+    // One compile of the watched source, classic or qmml: the song when it compiles, the files
+    // whose change changes it, and what to show under the status line.
+    struct WatchedCompile {
+        std::optional<std::vector<std::uint8_t>> song;
+        std::vector<std::filesystem::path> files;
+        std::vector<std::string> lines;  // a headline when it failed, then the diagnostics
+    };
 
-    void WatchSource() {
-        const CompileResult compiled =
-            CompileFile(*options_.watch, TargetFor(options_.kind), std::filesystem::current_path());
-        watch_.Watch(WatchedFiles(&compiled));
-    }
-
-    // The watched source, compiled line by line from one open. A FIFO or other file that is not
-    // regular is refused without a read (a FIFO would give its text to one read only, or wait).
-    CompileResult CompileWatched(std::string& error) const {
-        CompileResult compiled;
-        compiled.status = CompileStatus::CannotOpenSource;
-        auto file = InputFile::Open(*options_.watch, error);
-        if (!file) return compiled;
-        if (!file->Regular()) {
-            error = "it is not a regular file";
+    WatchedCompile CompileWatched() const {
+        WatchedCompile compiled;
+        const std::filesystem::path& source = *options_.watch;
+        const std::string name = source.string();
+        compiled.files.push_back(source);
+        // Read again at every save: only a regular file can be. Anything else (a FIFO) is
+        // refused without a read, which could wait for a writer for ever.
+        std::string error;
+        auto file = InputFile::Open(source, error);
+        if (file && !file->Regular()) error = "it is not a regular file";
+        if (!file || !file->Regular()) {
+            compiled.lines.push_back("qzr: cannot read " + name + " (" + error +
+                                     "); the old song plays on");
             return compiled;
         }
+        if (IsQmmlSource(source)) {
+            qmml::Options qmmlOptions;
+            qmmlOptions.sourceName = name;
+            qmmlOptions.baseFolder = source.parent_path().empty() ? "." : source.parent_path();
+            qmmlOptions.kind = options_.kind;
+            qmml::Result result = qmml::CompileFile(source, qmmlOptions);
+            compiled.files.insert(compiled.files.end(), result.voiceFiles.begin(),
+                                  result.voiceFiles.end());
+            const bool sameKind = result.kind == qmmlOptions.kind;
+            if (!result.Ok() || !sameKind) {
+                compiled.lines.push_back(
+                    "qzr: " + name +
+                    (sameKind
+                         ? " does not compile (" + std::to_string(result.errors) + " error" +
+                               (result.errors == 1 ? ")" : "s)")
+                         : " is not an " + std::string(SongKindName(*qmmlOptions.kind)) + " song") +
+                    "; the old song plays on");
+            } else {
+                compiled.song = std::move(result.song);
+            }
+            for (const qmml::Diagnostic& d : result.diagnostics) {
+                compiled.lines.push_back(qmml::FormatDiagnostic(name, d));
+            }
+            return compiled;
+        }
+        const auto base = std::filesystem::current_path();
         SourceLines lines(*file);
-        compiled = CompileLines(lines, TargetFor(options_.kind), std::filesystem::current_path());
+        CompileResult result = CompileLines(lines, TargetFor(options_.kind), base);
         if (lines.Failed()) {
-            error = "a read failed";
-            compiled.status = CompileStatus::CannotOpenSource;
+            compiled.lines.push_back("qzr: cannot read " + name + "; the old song plays on");
+            return compiled;
+        }
+        for (const auto& voice : result.header.voicePaths) {
+            const std::filesystem::path path(voice);
+            compiled.files.push_back(path.is_absolute() ? path : base / path);
+        }
+        if (result.status == CompileStatus::Ok) {
+            compiled.song = std::move(result.song);
+        } else {
+            compiled.lines.push_back("qzr: " + name +
+                                     " does not compile (cannot read voice file '" +
+                                     result.failedPath + "'); the old song plays on");
+        }
+        // A line the compiler skips compiles too: what check finds is shown either way.
+        std::string checkError;
+        const auto found = CheckFile(source, TargetFor(options_.kind), base, checkError);
+        for (const Diagnostic& d : found ? *found : std::vector<Diagnostic>{}) {
+            compiled.lines.push_back(FormatDiagnostic(name, d));
         }
         return compiled;
     }
 
+    // What a compile says stays under the status line until the next one; into a pipe it is
+    // written once.
+    void ShowCompileMessages(std::vector<std::string> lines) {
+        messages_ = std::move(lines);
+        if (!options_.terminal) {
+            for (const auto& line : messages_) std::fprintf(err_, "%s\n", line.c_str());
+            std::fflush(err_);
+        }
+    }
+
+    void WatchSource() {
+        WatchedCompile compiled = CompileWatched();
+        watch_.Watch(compiled.files);
+        ShowCompileMessages(std::move(compiled.lines));
+    }
+
     void Reload() {
         const auto began = Clock::now();
-        std::string error;
-        CompileResult compiled = CompileWatched(error);
-        if (compiled.status != CompileStatus::Ok) {
-            ShowFailure(compiled, error);
-            watch_.Watch(WatchedFiles(compiled.header.voicePaths.empty() ? nullptr : &compiled));
+        WatchedCompile compiled = CompileWatched();
+        watch_.Watch(compiled.files);
+        if (!compiled.song) {
+            ShowCompileMessages(std::move(compiled.lines));
             return;
         }
-        watch_.Watch(WatchedFiles(&compiled));
-        failure_.clear();
-        const SongImage song(options_.kind, std::move(compiled.song));
+        const SongImage song(options_.kind, std::move(*compiled.song));
         const int before = gPosition.row.load();
         const int first = song.RowCount() == 0 ? 0 : before % song.RowCount();
         TempSongFile file(RotateRowsKeepingHeldNotes(song, first));
         if (!file.Written()) {
-            failure_ = {"qzr: cannot hand the new song over (" + file.Path() +
-                        " cannot be written); the old song plays on"};
-            if (!options_.terminal) std::fprintf(err_, "%s\n", failure_.front().c_str());
+            ShowCompileMessages({"qzr: cannot hand the new song over (" + file.Path() +
+                                 " cannot be written); the old song plays on"});
             return;
         }
         Load(song, first, [&] { return Hand(file.Path().c_str()); });
@@ -224,28 +279,7 @@ private:
                      options_.watch->string().c_str(), first, before,
                      static_cast<long long>(took.count()));
         std::fflush(out_);
-    }
-
-    void ShowFailure(const CompileResult& compiled, const std::string& error) {
-        failure_.clear();
-        const std::string name = options_.watch->string();
-        if (compiled.status == CompileStatus::CannotOpenSource) {
-            failure_.push_back("qzr: cannot read " + name + " (" + error +
-                               "); the old song plays on");
-        } else {
-            failure_.push_back("qzr: " + name + " does not compile (cannot read voice file '" +
-                               compiled.failedPath + "'); the old song plays on");
-            std::string checkError;
-            const auto found = CheckFile(*options_.watch, TargetFor(options_.kind),
-                                         std::filesystem::current_path(), checkError);
-            for (const Diagnostic& d : found ? *found : std::vector<Diagnostic>{}) {
-                failure_.push_back(FormatDiagnostic(name, d));
-            }
-        }
-        if (!options_.terminal) {
-            for (const auto& line : failure_) std::fprintf(err_, "%s\n", line.c_str());
-            std::fflush(err_);
-        }
+        ShowCompileMessages(std::move(compiled.lines));
     }
 
     std::string StatusLine() const {
@@ -266,8 +300,9 @@ private:
         return text.data();
     }
 
-    // On a terminal the status line is redrawn in place with the last failed compile's
-    // diagnostics under it; elsewhere a line goes out once a second.
+    // On a terminal the status line is redrawn in place with the last compile's messages under
+    // it (a failure, or warnings of a song that compiled); elsewhere a line goes out once a
+    // second.
     void ShowStatus() {
         if (!options_.terminal) {
             std::fprintf(out_, "%s\n", StatusLine().c_str());
@@ -276,8 +311,14 @@ private:
         }
         ClearStatusArea();
         std::fputs(StatusLine().c_str(), out_);
-        for (const auto& line : failure_) std::fprintf(out_, "\n%s", line.c_str());
-        shownLines_ = static_cast<int>(failure_.size());
+        const std::size_t shown = std::min(messages_.size(), kShownMessages);
+        for (std::size_t i = 0; i < shown; ++i) std::fprintf(out_, "\n%s", messages_[i].c_str());
+        shownLines_ = static_cast<int>(shown);
+        if (shown < messages_.size()) {
+            std::fprintf(out_, "\n(%zu more; qzr check %s shows them all)",
+                         messages_.size() - shown, options_.watch->string().c_str());
+            ++shownLines_;
+        }
         if (shownLines_ > 0) std::fprintf(out_, "\033[%dA", shownLines_);
         std::fputs("\r", out_);
         std::fflush(out_);
@@ -331,7 +372,7 @@ private:
     EnginePort port_;
     std::optional<SongImage> song_;
     FileWatch watch_;
-    std::vector<std::string> failure_;
+    std::vector<std::string> messages_;
     int shownLines_ = 0;
     double passSeconds_ = 0;
     Clock::time_point start_{};
@@ -351,16 +392,9 @@ int RunPlay(const PlayOptions& options, std::FILE* out, std::FILE* err) {
         }
     }
     const std::optional<SongImage> song = loaded->image;
-    if (options.watch) {
-        // Read again at every save: only a regular file can be.
-        std::string error;
-        const auto file = InputFile::Open(*options.watch, error);
-        if (file && !file->Regular()) error = "it is not a regular file";
-        if (!file || !file->Regular()) {
-            std::fprintf(err, "qzr: cannot read %s (%s)\n", options.watch->string().c_str(),
-                         error.c_str());
-            return 2;
-        }
+    if (options.watch && !std::filesystem::is_regular_file(*options.watch)) {
+        std::fprintf(err, "qzr: cannot read %s\n", options.watch->string().c_str());
+        return 2;
     }
     const InterruptCatcher catcher;
     Session session(options, out, err);

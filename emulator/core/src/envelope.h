@@ -82,6 +82,27 @@ constexpr std::uint8_t EffectiveRate(std::uint8_t r, std::uint8_t ks, std::uint8
     return static_cast<std::uint8_t>(scaled > 63 ? 63 : scaled);
 }
 
+// The effective rate of the slot's present state (the rate a tick without a key-on edge uses).
+inline std::uint8_t CurrentRate(const EnvelopeSlot& slot, const EnvelopeRegs& regs,
+                                std::uint8_t keyCode5) {
+    std::uint8_t r;
+    switch (slot.phase) {
+        case EnvelopePhase::Attack:
+            r = regs.ar;
+            break;
+        case EnvelopePhase::Decay:
+            r = regs.d1r;
+            break;
+        case EnvelopePhase::Sustain:
+            r = regs.d2r;
+            break;
+        default:
+            r = static_cast<std::uint8_t>(2 * regs.rr + 1);
+            break;
+    }
+    return EffectiveRate(r, regs.ks, keyCode5);
+}
+
 // One sample of one slot's envelope, after its output attenuation has been taken from the level
 // as it stood. `steps` is null outside tick samples.
 inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn, bool keyOnEdge,
@@ -99,22 +120,7 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     } else if (off && phase != EnvelopePhase::Attack) {
         slot.level = kLevelSilent;
     } else if (steps != nullptr) {
-        std::uint8_t r;
-        switch (phase) {
-            case EnvelopePhase::Attack:
-                r = regs.ar;
-                break;
-            case EnvelopePhase::Decay:
-                r = regs.d1r;
-                break;
-            case EnvelopePhase::Sustain:
-                r = regs.d2r;
-                break;
-            default:
-                r = static_cast<std::uint8_t>(2 * regs.rr + 1);
-                break;
-        }
-        const std::uint8_t rate = EffectiveRate(r, regs.ks, keyCode5);
+        const std::uint8_t rate = CurrentRate(slot, regs, keyCode5);
         const int size = (*steps)[rate];
         if (size != 0) {
             if (phase == EnvelopePhase::Attack) {
@@ -141,27 +147,6 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     } else if (phase == EnvelopePhase::Sustain && off) {
         slot.phase = EnvelopePhase::Release;
     }
-}
-
-// The step a tick would make in the slot's present state, without a key-on edge.
-inline int StepSize(const EnvelopeSlot& slot, const EnvelopeRegs& regs, std::uint8_t keyCode5,
-                    const StepTable& steps) {
-    std::uint8_t r;
-    switch (slot.phase) {
-        case EnvelopePhase::Attack:
-            r = regs.ar;
-            break;
-        case EnvelopePhase::Decay:
-            r = regs.d1r;
-            break;
-        case EnvelopePhase::Sustain:
-            r = regs.d2r;
-            break;
-        default:
-            r = static_cast<std::uint8_t>(2 * regs.rr + 1);
-            break;
-    }
-    return steps[EffectiveRate(r, regs.ks, keyCode5)];
 }
 
 // True when, with the key unchanged, a sample without a tick leaves the envelope as it is: no

@@ -10,22 +10,29 @@ std::uint16_t PrescalerReload(std::uint8_t rate) {
     return static_cast<std::uint16_t>(32768 - (1 << (15 - hi)));
 }
 
-std::uint32_t AmInput(std::uint16_t v, LfoWave wave) {
+// The multiplier's 8-bit waveform inputs. The half-wave bits (V7, and V8 for the triangle's
+// AM) are latched at the round's first cycle from V as it stands; the rest is formed bit by bit
+// from V, or from 0 while the LFO reset bit is set, even before the reset has cleared V.
+std::uint32_t AmInput(std::uint16_t v, LfoWave wave, bool reset) {
+    const std::uint32_t low = reset ? 0u : (v & 255u);
     switch (wave) {
         case LfoWave::Square:
             return (v & 0x80u) != 0 ? 0u : 255u;
         case LfoWave::Triangle:
-            return (v & 0x100u) != 0 ? (v & 255u) : 255u - (v & 255u);
+            return (v & 0x100u) != 0 ? low : 255u - low;
         default:
-            return 255u - (v & 255u);
+            return 255u - low;
     }
 }
 
-std::uint32_t PmInput(std::uint16_t v, LfoWave wave, bool clocked) {
+std::uint32_t PmInput(std::uint16_t v, LfoWave wave, bool clocked, bool reset) {
     if (wave == LfoWave::Square) return 128;
     // While noise refills V the multiplier sees only the old sign bit, spread over all bits.
-    if (wave == LfoWave::Noise && clocked) return (v & 0x80u) != 0 ? 255u : 0u;
-    return (v & 0x80u) != 0 ? 127u - (v & 127u) : (v & 127u);
+    const bool asZero = reset || (wave == LfoWave::Noise && clocked);
+    const std::uint32_t low = asZero ? 0u : (v & 255u);
+    // V mod 128, or 127 - (V mod 128) in the second half wave; bit 7 is V's own bit 7 (or 0)
+    // against the latched V7.
+    return low ^ ((v & 0x80u) != 0 ? 0xFFu : 0u);
 }
 
 std::uint32_t PmSign(std::uint16_t v, LfoWave wave) {
@@ -79,16 +86,26 @@ void Lfo::RunRound(int r, bool clock, LfoControl first, LfoControl rest, std::ui
         const std::uint8_t depth = r < 8 ? amd : pmd;
         if ((depth >> (6 - b)) & 1) {
             // The input is formed bit by bit: bit 0 with the controls of the round's first cycle.
-            const std::uint32_t xFirst =
-                r < 8 ? AmInput(v_, first.wave) : PmInput(v_, first.wave, clock);
-            const std::uint32_t xRest =
-                r < 8 ? AmInput(v_, rest.wave) : PmInput(v_, rest.wave, clock);
-            const std::uint32_t x = (xFirst & 1u) | (xRest & 0xFEu);
+            auto input = [&](LfoControl c) {
+                return r < 8 ? AmInput(v_, c.wave, c.reset) : PmInput(v_, c.wave, clock, c.reset);
+            };
+            const std::uint32_t xRest = input(rest);
+            const bool same = first.wave == rest.wave && first.reset == rest.reset;
+            const std::uint32_t x = ((same ? xRest : input(first)) & 1u) | (xRest & 0xFEu);
             product_ = static_cast<std::uint16_t>(product_ + (x << (7 - b)));
         }
     }
 
     if (!clock && !first.reset && !rest.reset) return;
+    if (!first.reset && !rest.reset && first.wave == rest.wave) {
+        // A clock with the controls unchanged: the bit-serial update below, all at once.
+        if (first.wave == LfoWave::Noise) {
+            v_ = static_cast<std::uint16_t>(noiseWindow >> noiseAt);
+        } else {
+            v_ = static_cast<std::uint16_t>(v_ + (first.wave == LfoWave::Triangle ? 2 : 1));
+        }
+        return;
+    }
     // V is rewritten bit-serially, bit k at round-cycle k. The size of the step (+1, +2) is
     // settled at the first cycle.
     const std::uint32_t step = !clock                            ? 0u

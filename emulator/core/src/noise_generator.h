@@ -11,10 +11,18 @@ class NoiseGenerator {
 public:
     void Reset() { *this = NoiseGenerator{}; }
 
-    // Runs the 32 cycles of one sample. `nfrqBefore` is NFRQ as the first two cycles see it
-    // (before a write made just ahead of this sample), `nfrq` the value from then on.
-    // Returns the register's output bit at the end of each cycle: bit c for cycle c.
-    std::uint32_t RunSample(std::uint8_t nfrqBefore, std::uint8_t nfrq);
+    // Runs the 32 cycles of one sample. `nfrqBefore` is NFRQ before a write made just ahead of
+    // this sample, `nfrq` the value from then on. Returns the register's output bit at the end
+    // of each cycle: bit c for cycle c.
+    std::uint32_t RunSample(std::uint8_t nfrqBefore, std::uint8_t nfrq) {
+        return Shift(StepCycles(nfrqBefore, nfrq));
+    }
+
+    // The two halves of RunSample, apart for tests. StepCycles advances the counter through one
+    // sample and returns which cycles step (bit c for cycle c); Shift runs the register through
+    // one sample with those steps.
+    std::uint32_t StepCycles(std::uint8_t nfrqBefore, std::uint8_t nfrq);
+    std::uint32_t Shift(std::uint32_t steps);
 
 private:
     std::uint16_t reg_ = 0;

@@ -38,32 +38,16 @@ struct SlotRegs {
     std::uint8_t dt1 = 0;
     std::uint8_t mul = 0;
     std::uint8_t tl = 0;
-    std::uint16_t tl8 = 0;  // TL in envelope units (0.75 dB = 8 units)
     std::uint8_t amsEnable = 0;
     std::uint8_t dt2 = 0;
     EnvelopeRegs envelope{};
 };
 
-constexpr std::uint16_t kPitchDirty = 0xFFFF;
-
-// The attenuation AM adds at AM sensitivity 0..3: none, AM, 2 AM, 4 AM.
-using AmTerms = std::array<std::uint32_t, 4>;
-constexpr AmTerms MakeAmTerms(std::uint8_t am) { return {0u, am, 2u * am, 4u * am}; }
-
-struct SlotState {
-    std::uint32_t phase = 0;
-    std::uint32_t increment = 0;
-    EnvelopeSlot envelope{};
-    std::uint8_t keyCode5 = 0;
-    // The increment is formed again only when a pitch register was written or the PM the slot
-    // sees has changed: bit 8 PM on, bits 7-0 the PM value; kPitchDirty after a write.
-    std::uint16_t pmSeen = kPitchDirty;
-    // Set when the envelope will not change in a sample without a tick or a key change; most
-    // samples then skip the envelope entirely.
-    bool envelopeSettled = false;
-    // AM sensitivity as this slot applies it: AMS when AMS-EN is set, else 0.
-    std::uint8_t amShift = 0;
-};
+// What a slot's pitch last saw of the PM: bit 8 PM on (PMD non-zero and PMS non-zero), bits 7-0
+// the latched PM value.
+constexpr std::uint16_t PmSeenAs(std::uint8_t depth, std::uint8_t value) {
+    return static_cast<std::uint16_t>(depth != 0 ? 0x100 | value : 0);
+}
 
 // The operator outputs a slot can take as its modulation input. Slots are worked M1, M2, C1,
 // C2 in turn, and a slot can use another's output of the same sample only if it was formed at
@@ -105,20 +89,37 @@ constexpr std::array<Connection, 8> kConnections{{
     {.m2 = 0, .c1 = 0, .c2 = 0, .carriers = kM1 | kM2 | kC1 | kC2},
 }};
 
-// The outputs that `inputs` marks, summed; each is masked in without a branch.
-constexpr std::int32_t SumOfInputs(std::uint8_t inputs, std::int32_t m1, std::int32_t m1Prev,
-                                   std::int32_t m2, std::int32_t c1Prev) {
-    auto take = [inputs](ModulationInput bit, std::int32_t value) {
-        return value & -static_cast<std::int32_t>((inputs & bit) != 0);
-    };
-    return take(kFromM1, m1) + take(kFromM1Prev, m1Prev) + take(kFromM2, m2) +
-           take(kFromC1Prev, c1Prev);
+// All ones where `inputs` has `bit`: the routing is applied by masking, without a branch.
+constexpr std::int32_t InputMask(std::uint8_t inputs, ModulationInput bit) {
+    return -static_cast<std::int32_t>((inputs & bit) != 0);
 }
+
+constexpr std::uint32_t kGroupSlots = 0xFFu;  // slots of group 0; << 8 * group for the others
+
+// One channel's part of each output side, for the channel tap: the same slots at the same
+// samples as the chip's own sums, and the same delay.
+struct ChannelSums {
+    std::array<std::int32_t, kChannelCount> now{};
+    std::array<std::int32_t, kChannelCount> next{};
+    std::array<std::int32_t, kChannelCount> before{};
+};
 
 }  // namespace
 
+// The sample loop works the slots of one kind (M1, M2, C1, C2) as a batch across the eight
+// channels: the chip's order, since every slot of a group is worked before any of the next.
+// Per-slot values live in arrays of 32 (slot = channel + 8 * group) so each batch is a plain
+// loop over eight. What changes rarely is kept formed: the increment (formed again when a pitch
+// input or the PM the slot sees changes), the attenuation 4 * E (when the level, TL, AMS or the
+// AM value changes) and the envelope's rate; envelopes that cannot move outside a tick are
+// skipped. Each cache is formed by the same code as before, so the samples are those of the
+// plain computation.
 struct YM2151::State {
-    State() : operatorTables(OperatorLookup()) {}
+    State() : operatorTables(OperatorLookup()) {
+        attenuation4.fill(4 * kLevelSilent);
+        for (std::size_t s = 0; s < kSlotCount; ++s) rate[s] = CurrentRate(envelope[s], {}, 0);
+        for (std::size_t c = 0; c < kChannelCount; ++c) Route(c);
+    }
 
     const OperatorTables& operatorTables;
 
@@ -141,9 +142,32 @@ struct YM2151::State {
     // Per slot: all ones when the slot is a carrier sent to that side.
     std::array<std::int32_t, kSlotCount> leftMask{};
     std::array<std::int32_t, kSlotCount> rightMask{};
+    // Per channel, from its connection: all ones where the input is taken (kConnections).
+    std::array<std::int32_t, kChannelCount> m2FromM1Prev{}, m2FromC1Prev{}, c1FromM1{};
+    std::array<std::int32_t, kChannelCount> c2FromM1{}, c2FromM2{}, c2FromC1Prev{};
+    // Per channel: the feedback shift 10 - FB, and all ones when FB is not 0.
+    std::array<std::int32_t, kChannelCount> feedbackShift{};
+    std::array<std::int32_t, kChannelCount> feedbackMask{};
+
+    // Per slot.
+    std::array<std::uint32_t, kSlotCount> phase{};      // 20-bit accumulator
+    std::array<std::uint32_t, kSlotCount> increment{};  // formed in the last sample
+    std::array<std::int32_t, kSlotCount> out{};         // operator output of the last sample
+    std::array<EnvelopeSlot, kSlotCount> envelope{};
+    std::array<std::uint8_t, kSlotCount> keyCode5{};
+    std::array<std::uint16_t, kSlotCount> pmSeen{};
+    std::array<std::uint16_t, kSlotCount> tl8{};           // TL in envelope units (8 a step)
+    std::array<std::uint16_t, kSlotCount> amScale{};       // AM multiplier: 0, or 1, 2, 4 for AMS
+    std::array<std::uint16_t, kSlotCount> attenuation4{};  // 4 * E
+    std::array<std::uint8_t, kSlotCount> rate{};           // effective rate of the envelope's state
+    std::array<std::uint8_t, 4> amUsed{};                  // AM in attenuation4, per group
+    std::uint32_t pitchDirty = 0xFFFFFFFFu;                // increment to form again
+    std::uint32_t attenuationDirty = 0;                    // attenuation4 to form again
+    // Envelopes that may change in a sample without a tick (key change, jump, phase change).
+    std::uint32_t unsettled = 0xFFFFFFFFu;
+    std::array<std::uint16_t, 3> pmViewsBefore{};  // the PM views of the last sample
 
     // Units.
-    std::array<SlotState, kSlotCount> slots{};
     NoiseGenerator noise;
     Lfo lfo;
     Timers timers;
@@ -151,9 +175,8 @@ struct YM2151::State {
     std::uint8_t tickPhase = 0;  // sample index mod 3, plus one
     std::uint32_t noiseBitsBefore = 0;
 
-    // Operator outputs: the current sample's, and the previous one's for the modulators that
-    // are worked before the slot that uses them.
-    std::array<std::int32_t, kSlotCount> out{};
+    // The previous outputs of M1 (its feedback, M2's input) and C1 (C2's input in CON 3), kept
+    // when the slot forms its new one.
     std::array<std::int32_t, kChannelCount> m1Before{};
     std::array<std::int32_t, kChannelCount> c1Before{};
     bool csmPulseBefore = false;
@@ -171,21 +194,39 @@ struct YM2151::State {
     std::array<std::int16_t, 2> leftDone{};  // L(n - 1), L(n - 2) after the DAC
     std::int16_t rightDone = 0;              // R(n - 2) after the DAC
 
+    // The channel tap's sums, in step with the mix; only Step<true> touches them.
+    ChannelSums tapLeft, tapRight;
+    std::array<std::array<StereoSample, kChannelCount>, 2> tapLeftDone{};
+    std::array<StereoSample, kChannelCount> tapRightDone{};
+
     std::uint64_t sampleIndex = 0;
 
     WritePacer writes;
 
-    StereoSample Step();
+    template <bool kTap>
+    StereoSample Step(std::span<StereoSample, kChannelCount> channelsOut);
     void ApplyGlobal(std::uint8_t reg, std::uint8_t value);
     void ApplyChannel(std::uint8_t reg, std::uint8_t value);
+    // The masks that carry out channel c's connection and output enables.
+    void Route(std::size_t c);
     void ApplySlot(std::uint8_t reg, std::uint8_t value);
     void ApplyKeyOn(std::uint8_t value);
-    // pm: bit 8 PM on (PMD non-zero as the slot saw it), bits 7-0 the latched value; am: the
-    // latched AM value; keys: the key state each slot latches, changed: which differ from the
-    // last sample.
+    // Forms the increments of `slots` again where the PM they see (`pmFor(s)`) has changed or
+    // a pitch input was written.
+    template <typename PmFor>
+    void UpdatePitch(std::uint32_t slots, PmFor pmFor);
+    // Forms 4 * E of group `group`'s slots where needed, with the group's AM value `am`.
     template <int Group>
-    void RunSlot(int slot, std::uint16_t pm, const AmTerms& am, std::uint32_t keys,
-                 std::uint32_t changed, const StepTable* steps);
+    void UpdateAttenuation(std::uint8_t am);
+    void FormAttenuation(std::size_t s, std::uint8_t am);
+    // The operator outputs of one group, with their modulation inputs; moves their phases on.
+    // Returns the group's carriers sent to each side.
+    struct Sums {
+        std::int32_t left = 0;
+        std::int32_t right = 0;
+    };
+    template <int Group>
+    Sums RunGroup();
 };
 
 void YM2151::State::ApplyGlobal(std::uint8_t reg, std::uint8_t value) {
@@ -231,74 +272,97 @@ void YM2151::State::ApplyGlobal(std::uint8_t reg, std::uint8_t value) {
 }
 
 void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
-    ChannelRegs& ch = channels[reg & 7];
-    if ((reg & 0x38) != kRegChannelControlBase) {
-        for (int group = 0; group < 4; ++group)
-            slots[(reg & 7u) + 8u * static_cast<unsigned>(group)].pmSeen = kPitchDirty;
-    }
+    const std::size_t c = reg & 7u;
+    ChannelRegs& ch = channels[c];
+    const std::uint32_t channelSlots = 0x01010101u << c;
     switch (reg & 0x38) {
         case kRegChannelControlBase:
             ch.rl = Bits(value, 6, 2);
             ch.fb = Bits(value, 3, 3);
             ch.con = Bits(value, 0, 3);
-            for (int group = 0; group < 4; ++group) {
-                const std::size_t slot = (reg & 7u) + 8u * static_cast<unsigned>(group);
-                const bool carrier = ((kConnections[ch.con].carriers >> group) & 1) != 0;
-                leftMask[slot] = carrier && (ch.rl & 1) ? -1 : 0;
-                rightMask[slot] = carrier && (ch.rl & 2) ? -1 : 0;
-            }
+            Route(c);
             break;
         case kRegKeyCodeBase:
             ch.kc = Bits(value, 0, 7);
+            pitchDirty |= channelSlots;
             break;
         case kRegKeyFractionBase:
             ch.kf = Bits(value, 2, 6);
+            pitchDirty |= channelSlots;
             break;
         default:
             ch.pms = Bits(value, 4, 3);
             ch.ams = Bits(value, 0, 2);
+            pitchDirty |= channelSlots;
             for (int group = 0; group < 4; ++group) {
-                const std::size_t slot = (reg & 7u) + 8u * static_cast<unsigned>(group);
-                slots[slot].amShift = slotRegs[slot].amsEnable != 0 ? ch.ams : 0;
+                const std::size_t slot = c + 8u * static_cast<unsigned>(group);
+                const unsigned ams = slotRegs[slot].amsEnable != 0 ? ch.ams : 0u;
+                amScale[slot] = static_cast<std::uint16_t>((1u << ams) >> 1);
             }
+            attenuationDirty |= channelSlots;
             break;
     }
 }
 
+void YM2151::State::Route(std::size_t c) {
+    const ChannelRegs& ch = channels[c];
+    const Connection& connection = kConnections[ch.con];
+    for (int group = 0; group < 4; ++group) {
+        const std::size_t slot = c + 8u * static_cast<unsigned>(group);
+        const bool carrier = ((connection.carriers >> group) & 1) != 0;
+        leftMask[slot] = carrier && (ch.rl & 1) ? -1 : 0;
+        rightMask[slot] = carrier && (ch.rl & 2) ? -1 : 0;
+    }
+    m2FromM1Prev[c] = InputMask(connection.m2, kFromM1Prev);
+    m2FromC1Prev[c] = InputMask(connection.m2, kFromC1Prev);
+    c1FromM1[c] = InputMask(connection.c1, kFromM1);
+    c2FromM1[c] = InputMask(connection.c2, kFromM1);
+    c2FromM2[c] = InputMask(connection.c2, kFromM2);
+    c2FromC1Prev[c] = InputMask(connection.c2, kFromC1Prev);
+    feedbackShift[c] = 10 - ch.fb;
+    feedbackMask[c] = ch.fb != 0 ? -1 : 0;
+}
+
 void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
-    SlotRegs& s = slotRegs[reg & 31];
-    slots[reg & 31].pmSeen = kPitchDirty;
+    const std::size_t si = reg & 31u;
+    SlotRegs& s = slotRegs[si];
     switch (reg & 0xE0) {
         case kRegDetuneMulBase:
             s.dt1 = Bits(value, 4, 3);
             s.mul = Bits(value, 0, 4);
+            pitchDirty |= 1u << si;
             break;
         case kRegTotalLevelBase:
             s.tl = Bits(value, 0, 7);
-            s.tl8 = static_cast<std::uint16_t>(8 * s.tl);
+            tl8[si] = static_cast<std::uint16_t>(8 * s.tl);
+            attenuationDirty |= 1u << si;
             break;
         case kRegAttackBase:
             s.envelope.ks = Bits(value, 6, 2);
             s.envelope.ar = Bits(value, 0, 5);
             break;
-        case kRegDecay1Base:
+        case kRegDecay1Base: {
             s.amsEnable = Bits(value, 7, 1);
-            slots[reg & 31].amShift =
-                static_cast<std::uint8_t>(s.amsEnable != 0 ? channels[reg & 7].ams : 0);
+            const unsigned ams = s.amsEnable != 0 ? channels[reg & 7u].ams : 0u;
+            amScale[si] = static_cast<std::uint16_t>((1u << ams) >> 1);
+            attenuationDirty |= 1u << si;
             s.envelope.d1r = Bits(value, 0, 5);
             break;
+        }
         case kRegDecay2Base:
             s.dt2 = Bits(value, 6, 2);
             s.envelope.d2r = Bits(value, 0, 5);
+            pitchDirty |= 1u << si;
             break;
         default:
             s.envelope.d1l = Bits(value, 4, 4);
             s.envelope.sustainBlock =
                 static_cast<std::uint8_t>(2 * (s.envelope.d1l == 15 ? 31 : s.envelope.d1l));
-            slots[reg & 31].envelopeSettled = false;
+            unsettled |= 1u << si;
             s.envelope.rr = Bits(value, 0, 4);
             break;
     }
+    rate[si] = CurrentRate(envelope[si], s.envelope, keyCode5[si]);
 }
 
 void YM2151::State::ApplyKeyOn(std::uint8_t value) {
@@ -312,67 +376,107 @@ void YM2151::State::ApplyKeyOn(std::uint8_t value) {
     }
 }
 
-template <int Group>
-void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uint32_t keys,
-                            std::uint32_t changed, const StepTable* steps) {
-    const auto si = static_cast<std::size_t>(s);
-    const int chIndex = s & 7;
-    const auto ci = static_cast<std::size_t>(chIndex);
-    const ChannelRegs& ch = channels[ci];
-    const SlotRegs& regs = slotRegs[si];
-    SlotState& slot = slots[si];
-
-    const std::uint16_t pmHere = ch.pms != 0 ? pm : 0;
-    if (pmHere != slot.pmSeen) {
+template <typename PmFor>
+void YM2151::State::UpdatePitch(std::uint32_t slots, PmFor pmFor) {
+    for (std::uint32_t bits = slots; bits != 0; bits &= bits - 1) {
+        const auto s = static_cast<std::size_t>(std::countr_zero(bits));
+        const ChannelRegs& ch = channels[s & 7];
+        const std::uint16_t pmHere = ch.pms != 0 ? pmFor(s) : 0;
+        if (pmHere == pmSeen[s] && ((pitchDirty >> s) & 1) == 0) continue;
+        const SlotRegs& regs = slotRegs[s];
         const Pitch pitch = ComputePitch(PitchInputs{ch.kc, ch.kf, ch.pms, pmHere != 0,
                                                      static_cast<std::uint8_t>(pmHere & 0xFF),
                                                      regs.dt2, regs.dt1, regs.mul});
-        slot.pmSeen = pmHere;
-        slot.increment = pitch.increment;
-        slot.keyCode5 = pitch.keyCode5;
+        pmSeen[s] = pmHere;
+        pitchDirty &= ~(1u << s);
+        increment[s] = pitch.increment;
+        if (keyCode5[s] != pitch.keyCode5) {
+            keyCode5[s] = pitch.keyCode5;
+            rate[s] = CurrentRate(envelope[s], regs.envelope, keyCode5[s]);
+        }
     }
-
-    // One clamp gives the same as clamping after AM and again after TL.
-    const std::uint32_t e = std::min(1023u, slot.envelope.level + regs.tl8 + am[slot.amShift]);
-
-    // M2 is worked before C1 of this sample, so out[] still holds C1's previous output for it,
-    // and M1's output of this sample is already in out[] (its previous one in m1Before).
-    std::int32_t mod;
-    const Connection& connection = kConnections[ch.con];
-    if constexpr (Group == 0) {
-        // Feedback from M1's own outputs of the two previous samples.
-        mod = ch.fb != 0 ? (out[ci] + m1Before[ci]) >> (10 - ch.fb) : 0;
-    } else if constexpr (Group == 1) {
-        mod = SumOfInputs(connection.m2, 0, m1Before[ci], 0, out[16 + ci]) >> 1;
-    } else if constexpr (Group == 2) {
-        mod = SumOfInputs(connection.c1, out[ci], 0, 0, 0) >> 1;
-    } else {
-        mod = SumOfInputs(connection.c2, out[ci], 0, out[8 + ci], c1Before[ci]) >> 1;
-    }
-
-    const std::int32_t value =
-        FastOperatorOutput(operatorTables, static_cast<std::int32_t>(slot.phase >> 10) + mod, e);
-    if constexpr (Group == 0) m1Before[ci] = out[si];
-    if constexpr (Group == 2) c1Before[ci] = out[si];
-    out[si] = value;
-
-    // A settled envelope changes only by a step on a tick, or by a key change (which Step marks
-    // unsettled before the slots run). A key-on edge's phase reset is made after all slots.
-    if (!slot.envelopeSettled ||
-        (steps != nullptr && StepSize(slot.envelope, regs.envelope, slot.keyCode5, *steps) != 0)) {
-        const bool keyOn = ((keys >> s) & 1) != 0;
-        const bool edge = keyOn && ((changed >> s) & 1) != 0;
-        UpdateEnvelope(slot.envelope, regs.envelope, keyOn, edge, slot.keyCode5, steps);
-        slot.envelopeSettled = EnvelopeSettled(slot.envelope, regs.envelope, keyOn);
-    }
-    slot.phase = (slot.phase + slot.increment) & 0xFFFFFu;
-
-    if (Group == 3 && s == 31) lastSlotAttenuation = e;
 }
 
-// Everything a sample does is inlined into one loop body: the per-slot work is small and
-// called 32 times a sample.
-[[gnu::flatten]] StereoSample YM2151::State::Step() {
+void YM2151::State::FormAttenuation(std::size_t s, std::uint8_t am) {
+    // One clamp gives the same as clamping after AM and again after TL.
+    const std::uint32_t e = std::min<std::uint32_t>(
+        1023u, envelope[s].level + tl8[s] + static_cast<std::uint32_t>(am) * amScale[s]);
+    attenuation4[s] = static_cast<std::uint16_t>(4 * e);
+}
+
+template <int Group>
+void YM2151::State::UpdateAttenuation(std::uint8_t am) {
+    constexpr std::uint32_t kSlots = kGroupSlots << (8 * Group);
+    if (amUsed[Group] != am) {
+        amUsed[Group] = am;
+        attenuationDirty |= kSlots;
+    }
+    for (std::uint32_t bits = attenuationDirty & kSlots; bits != 0; bits &= bits - 1) {
+        FormAttenuation(static_cast<std::size_t>(std::countr_zero(bits)), am);
+    }
+    attenuationDirty &= ~kSlots;
+}
+
+template <int Group>
+YM2151::State::Sums YM2151::State::RunGroup() {
+    constexpr std::size_t kFirst = 8 * Group;
+    const OperatorTables& t = operatorTables;
+    // Plain loops over the eight channels, each step apart, so the compiler can work the
+    // arithmetic steps on all eight at once; only the two table look-ups go one by one.
+    // The modulation input: M2 is worked before C1 of this sample, so out[] still holds C1's
+    // previous output for it; M1's output of this sample is already in out[] when M2, C1 and C2
+    // are worked, its previous one in m1Before.
+    std::array<std::int32_t, kChannelCount> index;
+    for (std::size_t c = 0; c < kChannelCount; ++c) {
+        std::int32_t mod;
+        if constexpr (Group == 0) {
+            // Feedback from M1's own outputs of the two previous samples.
+            mod = ((out[c] + m1Before[c]) >> feedbackShift[c]) & feedbackMask[c];
+        } else if constexpr (Group == 1) {
+            mod = ((m1Before[c] & m2FromM1Prev[c]) + (out[16 + c] & m2FromC1Prev[c])) >> 1;
+        } else if constexpr (Group == 2) {
+            mod = (out[c] & c1FromM1[c]) >> 1;
+        } else {
+            mod = ((out[c] & c2FromM1[c]) + (out[8 + c] & c2FromM2[c]) +
+                   (c1Before[c] & c2FromC1Prev[c])) >>
+                  1;
+        }
+        index[c] = static_cast<std::int32_t>(phase[kFirst + c] >> 10) + mod;
+    }
+    if constexpr (Group == 0) {
+        for (std::size_t c = 0; c < kChannelCount; ++c) m1Before[c] = out[c];
+    }
+    if constexpr (Group == 2) {
+        for (std::size_t c = 0; c < kChannelCount; ++c) c1Before[c] = out[16 + c];
+    }
+    // The same evaluation as OperatorOutput, through the rearranged tables.
+    std::array<std::int32_t, kChannelCount> magnitude;
+#pragma GCC unroll 8
+    for (std::size_t c = 0; c < kChannelCount; ++c) {
+        const auto x = static_cast<std::uint32_t>(index[c]) & 511u;
+        magnitude[c] = t.magnitude[std::size_t{t.halfWaveLog[x]} + attenuation4[kFirst + c]];
+    }
+    Sums sums;
+    for (std::size_t c = 0; c < kChannelCount; ++c) {
+        const std::size_t s = kFirst + c;
+        // Bit 9 of the index chooses the negative half wave: -magnitude.
+        const std::int32_t negative = -((index[c] >> 9) & 1);
+        const std::int32_t value = (magnitude[c] ^ negative) - negative;
+        out[s] = value;
+        // The phase moves on after the slot has read it (a key-on edge zeroes it later).
+        phase[s] = (phase[s] + increment[s]) & 0xFFFFFu;
+        // M1's routing may change right after it (a channel write lands between M1 and M2),
+        // and C2's is looked at only in the next sample: they are summed apart.
+        if constexpr (Group == 1 || Group == 2) {
+            sums.left += value & leftMask[s];
+            sums.right += value & rightMask[s];
+        }
+    }
+    return sums;
+}
+
+template <bool kTap>
+StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channelsOut) {
     const std::uint64_t n = sampleIndex;
 
     // The write made before this sample is accepted on the last cycle of the previous one.
@@ -413,63 +517,101 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
         keyBits | (csmPulse ? 0xFFFFFFE0u : 0u) | (csmPulseBefore ? 0x1Fu : 0u);
     const std::uint32_t changed = keys ^ keyLatched;
     keyLatched = keys;
-    for (std::uint32_t bits = changed; bits != 0; bits &= bits - 1) {
-        slots[static_cast<std::size_t>(std::countr_zero(bits))].envelopeSettled = false;
-    }
+    unsettled |= changed;
 
-    // The slot loops are unrolled: every slot number is then a constant.
     // Each slot looks at PM seven cycles before its slot time and at AM at its slot time; a
     // value latched at cycle 15 is seen from cycle 16 on. PMD is looked at with the PM value.
-    auto pmSeenAs = [](std::uint8_t depth, std::uint8_t value) {
-        return static_cast<std::uint16_t>(depth != 0 ? 0x100 | value : 0);
-    };
-    const AmTerms amOld = MakeAmTerms(amBefore);
-#pragma GCC unroll 8
-    for (int s = 0; s < 8; ++s) {
-        RunSlot<0>(s, pmSeenAs(s < 7 ? pmdBefore : pmd, pmBefore), amOld, keys, changed, steps);
-    }
+    // So slots 0..6 see the PM view `early`, 7..22 `middle`, 23..31 `late`.
+    const std::uint8_t lfoPm = lfo.Pm();
+    const std::array<std::uint16_t, 3> pmViews{PmSeenAs(pmdBefore, pmBefore),
+                                               PmSeenAs(pmd, pmBefore), PmSeenAs(pmd, lfoPm)};
+    const bool pmViewsChanged = pmViews != pmViewsBefore;
+    pmViewsBefore = pmViews;
+    auto pmFor = [&pmViews](std::size_t s) { return pmViews[s < 7 ? 0 : s < 23 ? 1 : 2]; };
+
+    UpdatePitch(pmViewsChanged ? kGroupSlots : (pitchDirty & kGroupSlots), pmFor);
+    UpdateAttenuation<0>(amBefore);
+    RunGroup<0>();
     // Channel registers are stored on the channel's own cycle: after its M1 has sampled them,
     // before everything else of this sample.
     const bool channelWrite =
         haveWrite && write.reg >= kRegChannelControlBase && write.reg < kRegDetuneMulBase;
     if (channelWrite) ApplyChannel(write.reg, write.value);
+    Sums m1;
+    for (std::size_t s = 0; s < 8; ++s) {
+        m1.left += out[s] & leftMask[s];
+        m1.right += out[s] & rightMask[s];
+    }
 
     // The last sample's C2 outputs reach the mix only now, gated by the new routing.
     const std::int32_t lastSlot =
         noiseEnable != 0 ? NoiseOutput(lastNoiseBit, lastSlotAttenuation) : out[31];
-    for (std::size_t s = 24; s < 31; ++s) {
-        leftNow += out[s] & leftMask[s];
-        rightBefore += out[s] & rightMask[s];
+    std::int32_t c2Left = 0, c2Right = 0;
+    for (std::size_t s = 24; s < 32; ++s) {
+        c2Left += out[s] & leftMask[s];
+        c2Right += out[s] & rightMask[s];
     }
-    leftNow += lastSlot & leftMask[31];
+    // Slot 31 is summed above as its operator; the noise value may take its place.
+    leftNow += c2Left - (out[31] & leftMask[31]) + (lastSlot & leftMask[31]);
+    rightBefore += c2Right - (out[31] & rightMask[31]);
     std::int32_t rightNow = lastSlot & rightMask[31];
     const std::int32_t rightFinished = rightBefore;
+    if constexpr (kTap) {
+        for (std::size_t c = 0; c < 7; ++c) {
+            tapLeft.now[c] += out[24 + c] & leftMask[24 + c];
+            tapRight.before[c] += out[24 + c] & rightMask[24 + c];
+        }
+        tapLeft.now[7] += lastSlot & leftMask[31];
+        tapRight.now[7] += lastSlot & rightMask[31];
+    }
 
     const std::uint8_t lfoAm = lfo.Am();
-    const std::uint8_t lfoPm = lfo.Pm();
-    const std::uint16_t pmOld = pmSeenAs(pmd, pmBefore);
-    const std::uint16_t pmNew = pmSeenAs(pmd, lfoPm);
-    const AmTerms amNew = MakeAmTerms(lfoAm);
-#pragma GCC unroll 8
-    for (int s = 8; s < 16; ++s) RunSlot<1>(s, pmOld, amOld, keys, changed, steps);
-#pragma GCC unroll 8
-    for (int s = 16; s < 24; ++s)
-        RunSlot<2>(s, s >= 23 ? pmNew : pmOld, amNew, keys, changed, steps);
-#pragma GCC unroll 8
-    for (int s = 24; s < 32; ++s) RunSlot<3>(s, pmNew, amNew, keys, changed, steps);
+    UpdatePitch(pmViewsChanged ? ~kGroupSlots : (pitchDirty & ~kGroupSlots), pmFor);
+    UpdateAttenuation<1>(amBefore);
+    const Sums m2 = RunGroup<1>();
+    UpdateAttenuation<2>(lfoAm);
+    const Sums c1 = RunGroup<2>();
+    UpdateAttenuation<3>(lfoAm);
+    lastSlotAttenuation = attenuation4[31] / 4u;
+    RunGroup<3>();  // C2 reaches the mix in the next sample
     lastNoiseBit = ((noiseBits >> 12) & 1) != 0;
+
+    // Envelopes, after every slot has formed its output from the level as it stood: those that
+    // may move without a tick, and on a tick those whose rate steps now.
+    std::uint32_t moving = unsettled;
+    if (steps != nullptr) {
+        for (std::uint32_t bits = ~unsettled; bits != 0; bits &= bits - 1) {
+            const auto s = static_cast<std::size_t>(std::countr_zero(bits));
+            if ((*steps)[rate[s]] != 0) moving |= 1u << s;
+        }
+    }
+    for (std::uint32_t bits = moving; bits != 0; bits &= bits - 1) {
+        const auto s = static_cast<std::size_t>(std::countr_zero(bits));
+        const auto bit = 1u << s;
+        const bool keyOn = (keys & bit) != 0;
+        const bool edge = keyOn && (changed & bit) != 0;
+        const EnvelopeRegs& regs = slotRegs[s].envelope;
+        UpdateEnvelope(envelope[s], regs, keyOn, edge, keyCode5[s], steps);
+        unsettled = EnvelopeSettled(envelope[s], regs, keyOn) ? unsettled & ~bit : unsettled | bit;
+        rate[s] = CurrentRate(envelope[s], regs, keyCode5[s]);
+    }
+    attenuationDirty |= moving;
     // A key-on edge starts the slot's phase from 0 in the next sample.
     for (std::uint32_t bits = keys & changed; bits != 0; bits &= bits - 1) {
-        slots[static_cast<std::size_t>(std::countr_zero(bits))].phase = 0;
+        phase[static_cast<std::size_t>(std::countr_zero(bits))] = 0;
     }
 
-    for (std::size_t s = 0; s < 15; ++s) {
-        leftNow += out[s] & leftMask[s];
-        rightNow += out[s] & rightMask[s];
-    }
-    for (std::size_t s = 15; s < 24; ++s) {
-        leftNext += out[s] & leftMask[s];
-        rightNow += out[s] & rightMask[s];
+    // Left takes slots 0..14 into this sample's sum and 15..23 into the next one's.
+    const std::int32_t slot15Left = out[15] & leftMask[15];
+    leftNow += m1.left + m2.left - slot15Left;
+    leftNext += slot15Left + c1.left;
+    rightNow += m1.right + m2.right + c1.right;
+    if constexpr (kTap) {
+        for (std::size_t s = 0; s < 24; ++s) {
+            auto& left = s < 15 ? tapLeft.now : tapLeft.next;
+            left[s & 7] += out[s] & leftMask[s];
+            tapRight.now[s & 7] += out[s] & rightMask[s];
+        }
     }
 
     // Per-slot registers are stored on the slot's own cycle, after it has read them; the key
@@ -485,6 +627,19 @@ void YM2151::State::RunSlot(int s, std::uint16_t pm, const AmTerms& am, std::uin
     leftNow = leftNext;
     leftNext = 0;
     rightBefore = rightNow;
+    if constexpr (kTap) {
+        // Each channel's sums, delayed like the mix, without the DAC's rounding.
+        for (std::size_t c = 0; c < kChannelCount; ++c) {
+            channelsOut[c] = StereoSample{tapLeftDone[1][c].left, tapRightDone[c].right};
+            tapLeftDone[1][c].left = tapLeftDone[0][c].left;
+            tapLeftDone[0][c].left = static_cast<std::int16_t>(tapLeft.now[c]);
+            tapRightDone[c].right = static_cast<std::int16_t>(tapRight.before[c]);
+        }
+        tapLeft.now = tapLeft.next;
+        tapLeft.next = {};
+        tapRight.before = tapRight.now;
+        tapRight.now = {};
+    }
     ++sampleIndex;
     return frame;
 }
@@ -500,11 +655,21 @@ void YM2151::Write(std::uint8_t reg, std::uint8_t value) {
     state_->writes.Push(RegisterWrite{reg, value});
 }
 
-StereoSample YM2151::Generate() { return state_->Step(); }
+StereoSample YM2151::Generate() {
+    std::array<StereoSample, kChannelCount> unused{};
+    return state_->Step<false>(unused);
+}
 
 void YM2151::Generate(std::span<StereoSample> out) {
     State& st = *state_;
-    for (auto& frame : out) frame = st.Step();
+    std::array<StereoSample, kChannelCount> unused{};
+    for (auto& frame : out) frame = st.Step<false>(unused);
+}
+
+void YM2151::Generate(std::span<StereoSample> out, std::span<ChannelFrame> channels) {
+    assert(channels.size() == out.size());
+    State& st = *state_;
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = st.Step<true>(channels[i]);
 }
 
 std::uint8_t YM2151::Status() const { return state_->timers.Flags(); }
@@ -516,9 +681,9 @@ std::uint64_t YM2151::SampleIndex() const { return state_->sampleIndex; }
 SlotView YM2151::InspectSlot(int slot) const {
     assert(slot >= 0 && slot < kSlotCount);
     const auto si = static_cast<std::size_t>(slot & 31);
-    const SlotState& s = state_->slots[si];
-    return SlotView{s.phase,          s.increment, s.envelope.level,
-                    s.envelope.phase, s.keyCode5,  static_cast<std::int16_t>(state_->out[si])};
+    const State& s = *state_;
+    return SlotView{s.phase[si],          s.increment[si], s.envelope[si].level,
+                    s.envelope[si].phase, s.keyCode5[si],  static_cast<std::int16_t>(s.out[si])};
 }
 
 }  // namespace qzr::emulator

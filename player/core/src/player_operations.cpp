@@ -25,7 +25,7 @@ constexpr auto kHandOverDelay = std::chrono::milliseconds(15);
 // The operations below run one at a time, whichever host threads call them: a host that calls
 // from several threads at once (which the interface does not allow) gets them in some order,
 // each whole. The ticks never take it; an operation shuts the gate for them as before.
-constinit std::mutex gOperations;
+std::mutex gOperations;  // not constinit: MinGW's std::mutex has no constant constructor
 
 // How the player plays a song of one kind: where its rows start and which tick plays them.
 struct SongPlayback {

@@ -14,17 +14,18 @@ namespace qzr {
 
 // Splits a source into lines the way a text-mode read on Windows sees it, on every platform
 // (TextLines): a carriage return directly before a line feed is dropped and a byte 26 ends the
-// input. A line's text ends at its first zero byte, as a text does. A line longer than
-// TextLines::kMaxLineBytes (64 KiB) keeps its first 64 KiB: far more than any line means, so a
-// source is compiled in memory of one line.
+// input. A line's text ends at its first zero byte, as a text does. Read from a file, a line
+// longer than TextLines::kMaxLineBytes (64 KiB) keeps its first 64 KiB: far more than any line
+// means, so a source file is compiled in the memory of one line.
 class SourceLines {
 public:
     explicit SourceLines(std::span<const std::uint8_t> source) : text_(source) {}
     // Reads the file (which must outlive this) as it goes.
     explicit SourceLines(InputFile& file) : text_(file) {}
 
-    // The next line without its line feed, valid until the next call; the empty text once the
-    // input is used up.
+    // The next line without its line feed; the empty text once the input is used up. Over a
+    // source in memory it is a view of the source; over a file (or a replaced line) it is valid
+    // until the next call.
     std::string_view Next();
 
     // True once a read has reached the end of the input. A source ending in a line feed is
@@ -35,7 +36,7 @@ public:
     // One-based number of the line that Next returned last.
     int LineNumber() const { return lineNumber_; }
 
-    // Whether that line was longer than a line may be, and cut.
+    // Whether that line was longer than TextLines::kMaxLineBytes (and, from a file, cut).
     bool LastCut() const { return text_.LastCut(); }
 
     // A read error ended the input early.

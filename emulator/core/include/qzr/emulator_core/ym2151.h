@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,6 +56,12 @@ public:
     StereoSample Generate();
     // Many samples, with no writes between them except those already held.
     void Generate(std::span<StereoSample> out);
+    // The same, with each channel's part of each frame (the channel tap, for stems): channel
+    // c's carriers summed into its own left and right values with the same timing as the mix,
+    // before the 18-bit sum and the DAC (so the channels do not add up to the frame exactly).
+    // channels.size() must equal out.size(). Generate without it does none of this work.
+    using ChannelFrame = std::array<StereoSample, 8>;
+    void Generate(std::span<StereoSample> out, std::span<ChannelFrame> channels);
 
     // Status byte: bit 0 timer A flag, bit 1 timer B flag; busy (bit 7) always 0, since writes
     // are spaced one per sample.
