@@ -176,6 +176,25 @@ TEST(CompilerProgram, FifosNeverMakeTheCompilerWait) {
     }
 }
 
+// A source of 512 MiB (sparse: its body one line of zero bytes) compiles in an address space
+// far smaller than the source: it is read line by line, a line kept up to 64 KiB.
+TEST(CompilerProgram, AHugeSourceCompilesInTheMemoryOfOneLine) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer needs more address space than the limit leaves";
+#endif
+    CompilerFolder folder;
+    const std::string header = SourceText(kOPMTarget, SourceSpec{.body = {"ch1", "c", ""}});
+    folder.WriteSource("huge.mml", header);
+    std::filesystem::resize_file(folder.Path() / "huge.mml", std::uintmax_t{512} << 20);
+    const std::string command = "cd '" + folder.Path().string() + "' && (ulimit -v 300000; '" +
+                                QZR_BIN_DIR + "/opmcomp' huge.mml) 2> err.txt";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0) << ReadText(folder.Path() / "err.txt");
+    EXPECT_EQ(ReadBytes(folder.Path() / "huge.mml.qzr"),
+              folder.Compile(kOPMTarget, SourceSpec{.body = {"ch1", "c"}}).song);
+}
+
 TEST(CompilerProgram, ReadOnlyVoiceFilesWork) {
     CompilerFolder folder;
     folder.WriteSource("song.mml", kSong);
