@@ -2,7 +2,9 @@
 #   make deps   install the Debian packages we need (skips those present)
 #   make build  configure and build everything (build/normal)
 #   make demo   build, compile the example songs, render (and, with a sound device, play) them
-#   make test   the format check, then the three builds (normal, ASan+UBSan, TSan) and their tests
+#   make test   the format check, then the three builds (normal, ASan+UBSan, TSan) and their
+#               tests, then every fuzz target for 20 s in the clang fuzzing build
+#   make fuzz   every fuzz target for FUZZ_SECONDS (default 600) in the fuzzing build (build/fuzz)
 #   make format rewrite every C++ file as .clang-format lays it out
 
 JOBS ?= 2
@@ -10,13 +12,16 @@ CMAKE_GEN := -G Ninja
 NORMAL := build/normal
 ASAN := build/asan
 TSAN := build/tsan
+FUZZ := build/fuzz
+FUZZ_SECONDS ?= 600
 export QT_QPA_PLATFORM := offscreen
 export ASAN_OPTIONS := detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build demo test check-format test-normal test-asan test-tsan bench clean format
+.PHONY: all deps build demo test check-format test-normal test-asan test-tsan test-fuzz fuzz \
+	build-fuzz bench clean format
 
 all: build
 
@@ -30,8 +35,8 @@ build: deps
 demo: build
 	./scripts/demo.sh $(NORMAL)
 
-test: deps check-format test-normal test-asan test-tsan
-	@echo "make test: all three builds passed"
+test: deps check-format test-normal test-asan test-tsan test-fuzz
+	@echo "make test: all three builds and the fuzz smoke test passed"
 
 test-normal:
 	cmake -S . -B $(NORMAL) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -49,6 +54,19 @@ test-tsan:
 	    -DQZR_BUILD_GUI=OFF -DQZR_BUILD_TOOLS=OFF -DQZR_BUILD_BENCHMARKS=OFF
 	cmake --build $(TSAN) -j $(JOBS)
 	cd $(TSAN) && ctest --output-on-failure -j $(JOBS) --timeout 900 -L threaded --no-tests=ignore
+
+# The product with clang 14, warnings as errors, with libFuzzer's coverage and ASan + UBSan, and
+# the fuzz targets (tests/fuzz).
+build-fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DQZR_SANITIZE=fuzzer -DQZR_BUILD_GUI=OFF -DQZR_BUILD_TESTS=OFF -DQZR_BUILD_BENCHMARKS=OFF
+	cmake --build $(FUZZ) -j $(JOBS)
+
+test-fuzz: build-fuzz
+	./scripts/fuzz.sh $(FUZZ) 20
+
+fuzz: build-fuzz
+	./scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
 bench: build
 	./scripts/bench.sh $(NORMAL)

@@ -31,4 +31,9 @@ void CloseLibrary(NativeLibrary* library);
 
 EntryAddress FindEntry(NativeLibrary* library, const char* entry);
 
+// Whether a module may release the libraries it loaded while it is itself being unloaded (or the
+// process ends). True with dlclose; false on Windows, where that runs under the loader lock, which
+// forbids FreeLibrary (the system releases a process's libraries as it ends).
+bool MayReleaseAtUnload();
+
 }  // namespace qzr::dynlib

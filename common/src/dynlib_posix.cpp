@@ -85,4 +85,6 @@ EntryAddress FindEntry(NativeLibrary* library, const char* entry) {
     return reinterpret_cast<EntryAddress>(dlsym(ToNative(library), entry));
 }
 
+bool MayReleaseAtUnload() { return true; }
+
 }  // namespace qzr::dynlib

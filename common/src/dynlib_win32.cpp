@@ -63,4 +63,6 @@ EntryAddress FindEntry(NativeLibrary* library, const char* entry) {
     return reinterpret_cast<EntryAddress>(GetProcAddress(ToNative(library), entry));
 }
 
+bool MayReleaseAtUnload() { return false; }
+
 }  // namespace qzr::dynlib

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <new>
 #include <system_error>
 
@@ -53,10 +52,6 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::pa
     auto head = ReadFileHead(path, limit, ignored);
     if (!head) return std::nullopt;
     return std::move(head->bytes);
-}
-
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
-    return ReadFileBytes(path, std::numeric_limits<std::size_t>::max());
 }
 
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {

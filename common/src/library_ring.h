@@ -26,6 +26,8 @@ public:
 
     dynlib::NativeLibrary* Get() const noexcept { return native_; }
     void Release() noexcept { dynlib::CloseLibrary(std::exchange(native_, nullptr)); }
+    // Gives up the reference without dropping it (for the system to release at the end).
+    dynlib::NativeLibrary* Leave() noexcept { return std::exchange(native_, nullptr); }
 
 private:
     dynlib::NativeLibrary* native_ = nullptr;
@@ -34,7 +36,7 @@ private:
 // Loads the library into the next of this module's 256 ring slots, releasing what that slot held
 // 256 loads earlier. The first load of the module's life lands in slot 1. Returns the new handle,
 // null when the library cannot be loaded (the slot then stays empty). Everything still held is
-// released at process exit (or when this module is unloaded).
+// released when this module is unloaded or the process ends (on Windows, by the system).
 dynlib::NativeLibrary* LoadIntoRing(const char* fileName);
 
 }  // namespace qzr

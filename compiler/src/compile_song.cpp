@@ -77,11 +77,10 @@ void CompileBody(SourceLines& lines, const SongTarget& target, CompilerState& st
 
 }  // namespace
 
-CompileResult CompileSource(std::span<const std::uint8_t> source, const SongTarget& target,
-                            const std::filesystem::path& baseFolder,
-                            const BodyLineObserver& observer) {
+CompileResult CompileLines(SourceLines& lines, const SongTarget& target,
+                           const std::filesystem::path& baseFolder,
+                           const BodyLineObserver& observer) {
     CompileResult result;
-    SourceLines lines(source);
     ByteSink sink;
     CompilerState state;
     CompileHeader(lines, target, sink, result.header);
@@ -92,17 +91,27 @@ CompileResult CompileSource(std::span<const std::uint8_t> source, const SongTarg
     return result;
 }
 
+CompileResult CompileSource(std::span<const std::uint8_t> source, const SongTarget& target,
+                            const std::filesystem::path& baseFolder,
+                            const BodyLineObserver& observer) {
+    SourceLines lines(source);
+    return CompileLines(lines, target, baseFolder, observer);
+}
+
 CompileResult CompileFile(const std::filesystem::path& sourcePath, const SongTarget& target,
                           const std::filesystem::path& baseFolder,
                           const BodyLineObserver& observer) {
-    const auto source = ReadWholeFile(sourcePath);
-    if (!source) {
-        CompileResult result;
-        result.status = CompileStatus::CannotOpenSource;
-        result.failedPath = sourcePath.string();
-        return result;
+    std::string ignored;
+    auto file = InputFile::Open(sourcePath, ignored);
+    CompileResult result;
+    if (file) {
+        SourceLines lines(*file);
+        result = CompileLines(lines, target, baseFolder, observer);
+        if (!lines.Failed()) return result;
     }
-    return CompileSource(*source, target, baseFolder, observer);
+    result.status = CompileStatus::CannotOpenSource;
+    result.failedPath = sourcePath.string();
+    return result;
 }
 
 }  // namespace qzr

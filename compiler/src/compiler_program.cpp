@@ -25,13 +25,17 @@ ProgramOutcome RunCompilerProgram(const SongTarget& target, const char* commandT
     if (sourcePath.empty()) return {.exitStatus = 0, .message = "No input file\n"};
     const std::string songPath = ConcatTexts({sourcePath.c_str(), ".qzr"});
 
-    const auto source = ReadWholeFile(sourcePath);
+    // Read line by line as it compiles, so a source takes the memory of one line.
+    std::string ignored;
+    auto source = InputFile::Open(sourcePath, ignored);
     if (!source) return CannotOpen(sourcePath);
 
     SongFileWriter writer(songPath);
     if (!writer.Open()) return CannotOpen(songPath);
 
-    const CompileResult result = CompileSource(*source, target, workingFolder);
+    SourceLines lines(*source);
+    const CompileResult result = CompileLines(lines, target, workingFolder);
+    if (lines.Failed()) return CannotOpen(sourcePath);
     if (result.status != CompileStatus::Ok) return CannotOpen(result.failedPath);
 
     if (!writer.Commit(result.song)) return CannotOpen(songPath);

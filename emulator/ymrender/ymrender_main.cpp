@@ -2,12 +2,13 @@
 // alone and writes its digital output as a 16-bit stereo WAV at the native rate.
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <new>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "qzr/common/file_reading.h"
+#include "qzr/common/text_lines.h"
 #include "qzr/ymrender/register_script.h"
 #include "qzr/ymrender/wav_writer.h"
 
@@ -20,18 +21,7 @@ constexpr std::uint64_t kMaxFrames = std::uint64_t{1} << 28;
 
 void PrintUsage() { std::fputs("usage: ymrender SCRIPT [-o OUT.wav] [--samples N]\n", stderr); }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     std::optional<std::string> script, output;
     std::optional<std::uint64_t> samples;
     for (int i = 1; i < argc; ++i) {
@@ -66,12 +56,19 @@ int main(int argc, char** argv) {
         return kExitBadInput;
     }
 
-    const auto text = ReadWholeFile(*script);
-    if (!text) {
+    // Line by line as it is read: the script takes the memory of its writes, not of its text.
+    std::string reason;
+    auto file = qzr::InputFile::Open(*script, reason);
+    if (!file) {
         std::fprintf(stderr, "ymrender: cannot read %s\n", script->c_str());
         return kExitBadInput;
     }
-    const auto parsed = qzr::ymrender::ParseRegisterScript(*text);
+    qzr::TextLines lines(*file);
+    const auto parsed = qzr::ymrender::ParseRegisterScript(lines);
+    if (lines.Failed()) {
+        std::fprintf(stderr, "ymrender: cannot read %s\n", script->c_str());
+        return kExitBadInput;
+    }
     if (parsed.error) {
         std::fprintf(stderr, "%s:%zu: %s\n", script->c_str(), parsed.error->line,
                      parsed.error->message.c_str());
@@ -94,4 +91,15 @@ int main(int argc, char** argv) {
         return kExitCannotWrite;
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("ymrender: not enough memory for this script and render\n", stderr);
+        return kExitBadInput;
+    }
 }

@@ -16,7 +16,10 @@ std::uint8_t SongImage::ByteAt(std::size_t offset) const {
 void SongImage::CopyBytes(std::size_t offset, std::span<std::uint8_t> out) const {
     const std::size_t present = offset < bytes_.size() ? bytes_.size() - offset : 0;
     const std::size_t copied = std::min(present, out.size());
-    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), copied, out.begin());
+    // Only an offset inside the image may be added to its start.
+    if (copied > 0) {
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), copied, out.begin());
+    }
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(copied), out.end(), std::uint8_t{255});
 }
 

@@ -2,6 +2,7 @@
 // leave on disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -135,6 +136,63 @@ TEST(CompilerProgram, ReplacedSongKeepsItsModeAndIsANewFile) {
         EXPECT_EQ(ReadBytes(song), folder.Compile(kOPMTarget, kSong).song);
         EXPECT_EQ(ReadBytes(folder.Path() / "linked"), (Bytes{'o', 'l', 'd'}));
     }
+}
+
+// Files that are not regular never make a compiler wait: a voice naming a FIFO nobody writes
+// reads as empty (its bytes count as 0), and a source in a FIFO is read once, as it comes.
+TEST(CompilerProgram, FifosNeverMakeTheCompilerWait) {
+    CompilerFolder folder;
+    ASSERT_EQ(mkfifo((folder.Path() / "voice.fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((folder.Path() / "source.fifo").c_str(), 0600), 0);
+    const std::string fifoVoice = SourceText(kOPMTarget, SourceSpec{.voices = {"voice.fifo"}});
+    folder.WriteSource("fifovoice.mml", fifoVoice);
+    folder.WriteSource("plain.mml", kSong);
+    struct Case {
+        std::string name;
+        std::string command;  // run in the folder
+        std::string song;
+        Bytes expected;
+    };
+    const std::string bin = std::string("'") + QZR_BIN_DIR + "/opmcomp' ";
+    const std::vector<Case> cases{
+        {"voice FIFO", "timeout 20 " + bin + "fifovoice.mml", "fifovoice.mml.qzr",
+         WithWrites(
+             folder.Compile(kOPMTarget, SourceSpec{.voices = {"plain.voice"}}).song,
+             {{24, 0}, {25, 0}, {26, 0}, {27, 0}, {28, 0}, {29, 0}, {30, 0},   {31, 0}, {32, 0},
+              {33, 0}, {34, 0}, {35, 0}, {36, 0}, {37, 0}, {38, 0}, {39, 0},   {40, 0}, {41, 0},
+              {42, 0}, {43, 0}, {44, 0}, {45, 0}, {46, 0}, {47, 0}, {48, 0xC0}})},
+        {"source FIFO", "(cat plain.mml > source.fifo &) && timeout 20 " + bin + "source.fifo",
+         "source.fifo.qzr", folder.Compile(kOPMTarget, kSong).song},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string command = "cd '" + folder.Path().string() + "' && " + c.command;
+        const int raw = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), 0);
+        const Bytes actual = ReadBytes(folder.Path() / c.song);
+        EXPECT_EQ(FirstDifference(actual, c.expected), std::nullopt)
+            << HexContext(actual, c.expected);
+    }
+}
+
+// A source of 512 MiB (sparse: its body one line of zero bytes) compiles in an address space
+// far smaller than the source: it is read line by line, a line kept up to 64 KiB.
+TEST(CompilerProgram, AHugeSourceCompilesInTheMemoryOfOneLine) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer needs more address space than the limit leaves";
+#endif
+    CompilerFolder folder;
+    const std::string header = SourceText(kOPMTarget, SourceSpec{.body = {"ch1", "c", ""}});
+    folder.WriteSource("huge.mml", header);
+    std::filesystem::resize_file(folder.Path() / "huge.mml", std::uintmax_t{512} << 20);
+    const std::string command = "cd '" + folder.Path().string() + "' && (ulimit -v 300000; '" +
+                                QZR_BIN_DIR + "/opmcomp' huge.mml) 2> err.txt";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0) << ReadText(folder.Path() / "err.txt");
+    EXPECT_EQ(ReadBytes(folder.Path() / "huge.mml.qzr"),
+              folder.Compile(kOPMTarget, SourceSpec{.body = {"ch1", "c"}}).song);
 }
 
 TEST(CompilerProgram, ReadOnlyVoiceFilesWork) {

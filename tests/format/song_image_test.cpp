@@ -122,6 +122,13 @@ TEST(SongImage, BytesPastTheEndReadAs255InVoicesAndRows) {
     EXPECT_EQ(image.Note(3, 5), 255);
     EXPECT_EQ(image.Key(3, 5), 255);
 
+    // An empty image (found by fuzzing: no offset may be added to the start of no bytes).
+    const SongImage empty{SongKind::OPM, {}};
+    qzr::VoiceRecord allMissing;
+    allMissing.operatorBytes.fill(255);
+    EXPECT_EQ(empty.Voice(7).operatorBytes, allMissing.operatorBytes);
+    EXPECT_EQ(empty.Voice(7).control, 255);
+
     std::array<std::uint8_t, 4> out{};
     image.CopyBytes(38, out);
     EXPECT_EQ(out,

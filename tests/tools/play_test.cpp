@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <chrono>
@@ -284,6 +285,33 @@ TEST_F(QzrWatch, AQmmlSourceReloadsAndShowsItsErrors) {
     // One reload: the second edit did not replace the song.
     const std::string out = child.Out();
     EXPECT_EQ(out.find("reloaded"), out.rfind("reloaded")) << out;
+}
+
+// A FIFO saved in place of the watched source is refused at once: nothing waits for a writer,
+// the old song plays on and Ctrl-C still stops it.
+TEST_F(QzrWatch, AFifoInPlaceOfTheSourceIsRefusedWithoutWaiting) {
+    ChildProcess child(
+        {QzrPath(), "play", std::string(kSource) + ".qzr", "--watch", kSource, "--seconds", "30"},
+        dir_.Path());
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
+        20s))
+        << child.Out();
+    std::filesystem::remove(dir_ / kSource);
+    ASSERT_EQ(mkfifo((dir_ / kSource).c_str(), 0600), 0);
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string&, const std::string& err) {
+            return Contains(err, "it is not a regular file); the old song plays on");
+        },
+        10s))
+        << child.Err();
+    const int rowsSoFar = StatusRows(child.Out()).back();
+    EXPECT_TRUE(
+        child.WaitFor([rowsSoFar](const std::string& o,
+                                  const std::string&) { return StatusRows(o).back() > rowsSoFar; },
+                      10s));
+    child.Signal(SIGINT);
+    EXPECT_EQ(child.Wait(), 130);
 }
 
 }  // namespace

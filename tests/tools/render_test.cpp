@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -306,6 +307,51 @@ TEST_F(RenderTest, FileThatIsNoSongOfItsKindRendersOnlyWithSeconds) {
     }
 }
 
+// "-o -" writes the WAV as it renders: its header, stating the planned length, comes out long
+// before the render could have ended, and nothing is held back in memory.
+TEST_F(RenderTest, StandardOutputStreamsAWavOfThePlannedLength) {
+    CompileInto(dir_.Path(), "still.opm.mml",
+                MakeSource("Still", 0, 64, SongKind::OPM, {"ch1", "a"}), SongKind::OPM);
+    constexpr std::uint32_t kSeconds = 3000;
+    ChildProcess run({QzrPath(), "render", "still.opm.mml.qzr", "-o", "-", "--seconds",
+                      std::to_string(kSeconds)},
+                     dir_.Path());
+    const bool streaming = run.WaitFor(
+        [](const std::string& out, const std::string&) { return out.size() >= 44 + 4 * kRate; },
+        std::chrono::seconds(10));
+    ASSERT_TRUE(streaming) << "no second of sound on standard output within 10 s";
+    const Bytes head(run.Out().begin(), run.Out().begin() + 44);
+    EXPECT_EQ(std::string(head.begin(), head.begin() + 4), "RIFF");
+    EXPECT_EQ(LE32(head, 40), kSeconds * kRate * 4);
+    EXPECT_EQ(LE32(head, 4), 36 + kSeconds * kRate * 4);
+}
+
+// The song is opened once: a FIFO renders like the file, where a second open would wait for a
+// writer for ever (and a file replaced between two opens would mix two songs).
+TEST_F(RenderTest, SongIsReadOnceSoAFifoWorks) {
+    const auto fifo = dir_ / "song.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const Bytes song = ReadBytes(song_);
+    // The writer waits in its open for the reader, as a shell's writer does.
+    std::jthread writer([&fifo, &song] {
+        const int fd = open(fifo.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        [[maybe_unused]] const auto written = write(fd, song.data(), song.size());
+        close(fd);
+    });
+    ChildProcess run({QzrPath(), "render", "song.fifo", "--chip", "opm", "-o", "fifo.wav"},
+                     dir_.Path());
+    run.WaitFor([](const std::string&, const std::string&) { return false; },
+                std::chrono::seconds(20));
+    run.Signal(SIGKILL);  // only if it still waits
+    EXPECT_EQ(run.Wait(), 0) << run.Err();
+    // Lets the writer go should the render never have opened the FIFO.
+    close(open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
+    writer.join();
+    ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "file.wav"}).status, 0);
+    EXPECT_EQ(DecodeSamples(dir_ / "fifo.wav"), DecodeSamples(dir_ / "file.wav"));
+}
+
 TEST_F(RenderTest, BadArgumentsAndUnreadableFilesGiveStatusTwo) {
     WriteText(dir_ / "keep.opm.wav", "mine");
     WriteText(dir_ / "nochip.qzr", "x");
@@ -318,6 +364,11 @@ TEST_F(RenderTest, BadArgumentsAndUnreadableFilesGiveStatusTwo) {
         {"render", "tiny.opm.mml.qzr", "--chip", "sid"},
         {"render", "tiny.opm.mml.qzr", "--loops", "0"},
         {"render", "tiny.opm.mml.qzr", "--rate", "100"},
+        {"render", "tiny.opm.mml.qzr", "--seconds", "nan"},
+        {"render", "tiny.opm.mml.qzr", "--seconds", "-inf"},
+        {"render", "tiny.opm.mml.qzr", "--fade", "inf"},
+        {"render", "tiny.opm.mml.qzr", "--max-seconds", "0"},
+        {"render", "tiny.opm.mml.qzr", "--max-seconds", "1", "-o", "keep.opm.wav"},
         {"render", "tiny.opm.mml.qzr", "-o", "out.mp3"},
         {"render", "tiny.opm.mml.qzr", "-o", "tiny.opm.mml.qzr"},
         {"render", "tiny.opm.mml.qzr", "--mute", "9"},

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "qzr/format/song_image.h"
+#include "qzr/test_support/song_bytes.h"
 #include "qzr/tools/channel_list.h"
 #include "qzr/tools/info.h"
+#include "qzr/tools/render.h"
 #include "qzr/tools/song_rotation.h"
 
 namespace qzr::test {
@@ -101,6 +106,102 @@ TEST(RotateRows, HeldNotesAreKeyedAgainWhereTheNewSongTakesOver) {
     for (int c = 0; c < 5; ++c) rowZero.emplace_back(rotated.Note(0, c), rotated.Key(0, c));
     EXPECT_EQ(rowZero,
               (std::vector<std::pair<int, int>>{{49, 1}, {0, 0}, {52, 1}, {54, 1}, {0, 0}}));
+}
+
+// The plan of a render, before anything is rendered: lengths from the song and the options, and
+// refusals (with the planned length and size) for what the output cannot hold, what is longer
+// than --max-seconds allows, and numbers out of range.
+TEST(PlanRender, LengthsAndRefusalsComeBeforeAnyRendering) {
+    // 64 rows at speed 6: 384 ticks of 5 ms, 1.92 s a pass.
+    SongBytes bytes{kOPMTarget};
+    bytes.Speed(6).RowCount(64).Rows(64);
+    const SongImage song{SongKind::OPM, bytes.Get()};
+    const double nan = std::nan("");
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        std::string name;
+        tools::RenderOptions options;
+        std::int64_t frames;  // 0: refused
+        std::string error;    // a part of the reason
+    };
+    const auto with = [](auto change) {
+        tools::RenderOptions options;
+        change(options);
+        return options;
+    };
+    constexpr std::int64_t kPass = 384 * 44'100 / 200;
+    constexpr std::int64_t kTail = 2 * 44'100;
+    const std::vector<Case> cases{
+        {"one pass and the tail", {}, kPass + kTail, ""},
+        {"three loops", with([](auto& o) { o.loops = 3; }), 3 * kPass + kTail, ""},
+        {"seconds cut it", with([](auto& o) { o.seconds = 0.5; }), 22'050, ""},
+        {"seconds past the end change nothing", with([](auto& o) { o.seconds = 1e18; }),
+         kPass + kTail, ""},
+        {"passes past the hour, allowed", with([](auto& o) {
+             o.loops = 1000;
+             o.maxSeconds = 1e300;
+         }),
+         1000 * kPass + kTail, ""},
+        {"past an hour", with([](auto& o) {
+             o.loops = 1000;
+             o.maxSeconds = 1000;
+         }),
+         0,
+         "the render would last 0:32:02.0 (339.0 MB of 16-bit stereo at 44100 Hz), longer than "
+         "the 0:16:40.0 allowed; give --max-seconds"},
+        {"nan seconds", with([nan](auto& o) { o.seconds = nan; }), 0,
+         "--seconds takes a finite number above 0, not nan"},
+        {"infinite seconds", with([inf](auto& o) { o.seconds = inf; }), 0,
+         "--seconds takes a finite number above 0, not inf"},
+        {"no seconds", with([](auto& o) { o.seconds = 0; }), 0, "--seconds takes a finite"},
+        {"nan fade", with([nan](auto& o) { o.fadeSeconds = nan; }), 0,
+         "--fade takes a finite number of 0 or more, not nan"},
+        {"huge fade is the whole render", with([](auto& o) { o.fadeSeconds = 1e300; }),
+         kPass + kTail, ""},
+        {"nan limit", with([nan](auto& o) { o.maxSeconds = nan; }), 0,
+         "--max-seconds takes a finite number above 0"},
+        {"no loops", with([](auto& o) { o.loops = 0; }), 0, "--loops takes 1 to 1000"},
+        {"low rate", with([](auto& o) { o.sampleRate = 100; }), 0, "--rate takes 8000 to 192000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        const auto length = tools::PlanRender(song, c.options, error);
+        EXPECT_EQ(length ? length->frames : 0, c.frames) << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        if (length) {
+            EXPECT_LE(length->fadeFrames, length->frames);
+        }
+    }
+}
+
+// What a format holds, with the planned length in the refusal; a render that never wraps needs
+// --seconds.
+TEST(PlanRender, TheOutputFormatBoundsTheLength) {
+    SongBytes still{kOPMTarget};
+    still.Speed(0).RowCount(64).Rows(64);
+    const SongImage song{SongKind::OPM, still.Get()};
+    std::string error;
+    tools::RenderOptions options;
+    EXPECT_FALSE(tools::PlanRender(song, options, error));
+    EXPECT_NE(error.find("give its length with --seconds"), std::string::npos) << error;
+
+    options.maxSeconds = 1e300;
+    options.seconds = 24'400;  // 6:46:40, just past what a WAV at 44.1 kHz holds
+    error.clear();
+    EXPECT_FALSE(tools::PlanRender(song, options, error));
+    EXPECT_EQ(error,
+              "the render would last 6:46:40.0 (4.3 GB of 16-bit stereo at 44100 Hz), more than "
+              "a WAV file can hold (6:45:47.9); a .flac output holds more");
+    options.format = tools::SoundFormat::FLAC;
+    error.clear();
+    const auto flac = tools::PlanRender(song, options, error);
+    ASSERT_TRUE(flac) << error;
+    EXPECT_EQ(flac->frames, std::int64_t{24'400} * 44'100);
+    options.seconds = 1e7;  // past FLAC's 36-bit frame count at 44.1 kHz
+    error.clear();
+    EXPECT_FALSE(tools::PlanRender(song, options, error));
+    EXPECT_NE(error.find("more than a FLAC file can hold"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ Measured RenderVoice(const TempDir& dir, const std::string& voice, const std::st
     const auto length = tools::PlanRender(*view, options, error);
     std::vector<std::int16_t> samples;
     EXPECT_TRUE(tools::RenderFrames(
-        *view, song, options, *length,
+        *view, options, *length,
         [&samples](std::span<const std::int16_t> frames) {
             samples.insert(samples.end(), frames.begin(), frames.end());
             return true;

@@ -45,6 +45,7 @@ TEST(Ymrender, BadInputGivesItsLineAndStatusTwo) {
     qzr::test::TempDir dir("ymrender");
     qzr::test::WriteText(dir / "bad.txt", "# fine\n5 8 0\n4 8 0\n");
     qzr::test::WriteText(dir / "good.txt", "0 8 0\n");
+    qzr::test::WriteText(dir / "long.txt", "0 8 0\n1 8 " + std::string(70'000, '0') + "1\n");
     qzr::test::WriteText(dir / "keep.wav", "precious");
     struct Case {
         std::string arguments, errors;
@@ -56,7 +57,8 @@ TEST(Ymrender, BadInputGivesItsLineAndStatusTwo) {
         {"", "usage: ymrender SCRIPT [-o OUT.wav] [--samples N]\n"},
         {"bad.txt --samples ten", "ymrender: --samples needs a whole number, not \"ten\"\n"},
         {"good.txt --samples 99999999999",
-         "ymrender: 99999999999 samples is more than the 268435456 a render may have\n"}};
+         "ymrender: 99999999999 samples is more than the 268435456 a render may have\n"},
+        {"long.txt", "long.txt:2: the line is longer than 65536 bytes\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
         const Outcome out = RunYmrender(dir, c.arguments);
@@ -87,6 +89,25 @@ TEST(Ymrender, ReplacesItsOutputWithoutFollowingLinksAndKeepsItsMode) {
     struct stat info {};
     ASSERT_EQ(stat((dir / "kept.wav").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// A render too large for the memory there is ends with a message, not an abort. The address
+// space is limited for the run (a sanitizer's shadow memory would not fit in it).
+TEST(Ymrender, TooLittleMemoryGivesAMessage) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer needs more address space than the limit leaves";
+#endif
+    qzr::test::TempDir dir("ymrender");
+    qzr::test::WriteText(dir / "good.txt", "0 8 0\n");
+    const std::string command = "cd '" + dir.Path().string() + "' && (ulimit -v 400000; '" +
+                                QZR_BIN_DIR + "/ymrender' good.txt --samples 268435456) " +
+                                "2> stderr.txt";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 2);
+    EXPECT_EQ(qzr::test::ReadText(dir / "stderr.txt"),
+              "ymrender: not enough memory for this script and render\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "good.txt.wav"));
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ struct RenderArgs {
     std::string song, chip, output, mute, solo;
     int loops = 1;
     std::optional<double> seconds;
+    double maxSeconds = qzr::tools::kDefaultMaxSeconds;
     double fade = 0;
     int rate = qzr::tools::kDefaultSampleRate;
 };
@@ -59,6 +60,7 @@ int RunRenderCommand(const RenderArgs& args) {
     options.output = args.output;
     options.loops = args.loops;
     options.seconds = args.seconds;
+    options.maxSeconds = args.maxSeconds;
     options.fadeSeconds = args.fade;
     options.sampleRate = args.rate;
     if (!args.mute.empty() || !args.solo.empty()) {
@@ -146,10 +148,11 @@ int main(int argc, char** argv) {
                               "OUT.wav, OUT.flac or - for WAV on standard output");
     renderCommand->add_option("--loops", render.loops, "passes before the 2 s release tail")
         ->check(CLI::Range(1, 1000));
-    renderCommand->add_option("--seconds", render.seconds, "at most this long")
-        ->check(CLI::PositiveNumber);
-    renderCommand->add_option("--fade", render.fade, "fade out over the last seconds")
-        ->check(CLI::NonNegativeNumber);
+    // Numbers are checked where the render is planned, non-finite ones included.
+    renderCommand->add_option("--seconds", render.seconds, "at most this long");
+    renderCommand->add_option("--max-seconds", render.maxSeconds,
+                              "the longest render allowed (default 3600)");
+    renderCommand->add_option("--fade", render.fade, "fade out over the last seconds");
     renderCommand->add_option("--rate", render.rate, "sample rate in Hz")
         ->check(CLI::Range(8'000, 192'000));
     renderCommand->add_option("--mute", render.mute, "channels to silence, e.g. 1,3");

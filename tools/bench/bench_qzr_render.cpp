@@ -46,7 +46,7 @@ void RenderExample(benchmark::State& state, const char* name, SongKind kind) {
     for (auto _ : state) {
         std::int64_t sum = 0;
         const bool ok = qzr::tools::RenderFrames(
-            example.view, example.path, options, *length,
+            example.view, options, *length,
             [&sum](std::span<const std::int16_t> frames) {
                 sum += frames.front();
                 return true;

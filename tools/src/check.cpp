@@ -1,10 +1,12 @@
 #include "qzr/tools/check.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 
 #include "qzr/common/file_reading.h"
+#include "qzr/common/text_lines.h"
 #include "qzr/common/to_integer.h"
 #include "qzr/compiler/compile_song.h"
 #include "qzr/compiler/source_lines.h"
@@ -16,14 +18,15 @@ namespace {
 constexpr int kLowestOctave = 0;
 constexpr int kHighestOctave = 7;
 
-std::vector<std::string_view> SplitLines(std::span<const std::uint8_t> source) {
-    std::vector<std::string_view> lines;
-    SourceLines reader(source);
-    while (!reader.AtEnd()) lines.push_back(reader.Next());
-    return lines;
-}
+// Findings kept in memory; a source of millions of bad lines says so in one more line.
+constexpr std::size_t kMostFindings = 10'000;
+// Unknown lines are quoted up to this many bytes.
+constexpr std::size_t kQuotedBytes = 40;
 
-std::string_view LineAt(const std::vector<std::string_view>& lines, int number) {
+// The lines up to the first body line, which the header and voice checks look at.
+using HeadLines = std::vector<std::string>;
+
+std::string_view LineAt(const HeadLines& lines, int number) {
     const auto index = static_cast<std::size_t>(number - 1);
     return index < lines.size() ? lines[index] : std::string_view{};
 }
@@ -44,7 +47,7 @@ class Checker {
 public:
     Checker(const SongTarget& target, std::vector<Diagnostic>& out) : target_(target), out_(out) {}
 
-    void Header(const std::vector<std::string_view>& lines, const CompileResult& compiled) {
+    void Header(const HeadLines& lines, const CompileResult& compiled) {
         const std::string_view title = LineAt(lines, 1);
         if (title.size() > kTitleSize) {
             Warn(1, kTitleSize + 1,
@@ -75,7 +78,7 @@ public:
         }
     }
 
-    void Voices(const std::vector<std::string_view>& lines, const std::filesystem::path& base,
+    void Voices(const HeadLines& lines, const std::filesystem::path& base,
                 const std::filesystem::path& sourceFolder) {
         const int needed = target_.FirstBodyLine() - 1;
         if (static_cast<int>(lines.size()) < needed) {
@@ -159,6 +162,14 @@ public:
         sectionEnd_ = report.stateAfter.row;
     }
 
+    // A line longer than a source line may be.
+    void CutLine(int line) {
+        const auto limit = std::to_string(TextLines::kMaxLineBytes);
+        Warn(line, static_cast<int>(TextLines::kMaxLineBytes) + 1,
+             "the line is longer than " + limit + " bytes; the compiler reads only the first " +
+                 limit);
+    }
+
     void Finish() {
         EndSection();
         EndLengthCause();
@@ -177,11 +188,22 @@ public:
             }
             message += ")";
         }
+        if (dropped_ > 0) {
+            out_.push_back(
+                {firstDroppedLine_, 1,
+                 std::to_string(dropped_) + " more findings from this line on are not shown"});
+        }
     }
 
 private:
-    void Warn(int line, int column, std::string message) {
+    // False when the finding is only counted: past kMostFindings.
+    bool Warn(int line, int column, std::string message) {
+        if (out_.size() >= kMostFindings) {
+            if (dropped_++ == 0) firstDroppedLine_ = line;
+            return false;
+        }
         out_.push_back({line, column, std::move(message)});
+        return true;
     }
 
     // A state that makes later notes go wrong: reported once, at the line that set it, with
@@ -234,16 +256,22 @@ private:
         if (report.setsFreeLength) return;
         const std::string_view text = report.text;
         if (text.find_first_not_of(" \t") == std::string_view::npos) return;  // blank lines
-        // The same slip on many lines is one warning, with the other lines listed.
-        auto [group, added] = unknown_.try_emplace(std::string(text));
-        group->second.lines.push_back(report.lineNumber);
-        if (!added) return;
-        group->second.diagnostic = out_.size();
-        std::string message = "'" + std::string(text) + "' matches no keyword and is ignored";
+        // The same slip on many lines is one warning, with the other lines listed (as long as
+        // the findings are kept).
+        if (const auto group = unknown_.find(std::string(text)); group != unknown_.end()) {
+            group->second.lines.push_back(report.lineNumber);
+            return;
+        }
+        std::string quoted(text.substr(0, kQuotedBytes));
+        if (text.size() > kQuotedBytes) quoted += "... (" + std::to_string(text.size()) + " bytes)";
+        std::string message = "'" + quoted + "' matches no keyword and is ignored";
         if (const std::string hint = SuggestKeyword(text, target_); !hint.empty()) {
             message += "; " + hint;
         }
-        Warn(report.lineNumber, 1, std::move(message));
+        const std::size_t diagnostic = out_.size();
+        if (Warn(report.lineNumber, 1, std::move(message))) {
+            unknown_.emplace(std::string(text), UnknownGroup{diagnostic, {report.lineNumber}});
+        }
     }
 
     void TimedLine(const BodyLineReport& report) {
@@ -299,42 +327,97 @@ private:
     int sectionLine_ = 1;
     std::int64_t sectionEnd_ = 0;
     bool pastEndWarned_ = false;
+    std::size_t dropped_ = 0;
+    int firstDroppedLine_ = 0;
 };
+
+// Makes a fresh reader over the source from its first line, for each of the two passes.
+using OpenLines = std::function<void(std::optional<SourceLines>&)>;
+
+// The first pass reads the header and voice lines alone; the second compiles the whole source,
+// line by line, with the checker watching. Only those first lines are ever held.
+std::vector<Diagnostic> CheckPasses(const OpenLines& open, const SongTarget& target,
+                                    const std::filesystem::path& baseFolder,
+                                    const std::filesystem::path& sourcePath, bool& readFailed) {
+    std::vector<Diagnostic> found;
+    Checker checker(target, found);
+    HeadLines head;
+    std::optional<SourceLines> lines;
+    open(lines);
+    const auto headSize = static_cast<std::size_t>(target.FirstBodyLine() - 1);
+    while (!lines->AtEnd() && head.size() < headSize) {
+        head.emplace_back(lines->Next());
+        if (lines->LastCut()) checker.CutLine(lines->LineNumber());
+    }
+    readFailed = readFailed || lines->Failed();
+    std::vector<Diagnostic> cutFindings;
+    cutFindings.swap(found);
+    checker.Voices(head, baseFolder, sourcePath.parent_path());
+
+    // A missing voice stops the compiler; a readable stand-in lets the body be checked anyway.
+    const std::string standIn = std::filesystem::absolute(sourcePath).string();
+    for (const int line : checker.MissingVoiceLines()) {
+        const auto index = static_cast<std::size_t>(line - 1);
+        if (index < head.size()) head[index] = standIn;
+    }
+    // The header's bytes (the row count the player plays) from the head lines alone.
+    std::string headText;
+    for (const auto& line : head) headText += line + "\n";
+    const CompileResult header = CompileSource(
+        std::span(reinterpret_cast<const std::uint8_t*>(headText.data()), headText.size()), target,
+        baseFolder);
+    std::vector<Diagnostic> voiceFindings;
+    voiceFindings.swap(found);
+    checker.Header(head, header);
+    found.insert(found.end(), voiceFindings.begin(), voiceFindings.end());
+    found.insert(found.end(), cutFindings.begin(), cutFindings.end());
+
+    open(lines);
+    for (const int line : checker.MissingVoiceLines()) lines->ReplaceLine(line, standIn);
+    SourceLines& body = *lines;
+    CompileLines(body, target, baseFolder, [&checker, &body](const BodyLineReport& report) {
+        checker.BodyLine(report);
+        if (body.LastCut()) checker.CutLine(report.lineNumber);
+    });
+    readFailed = readFailed || body.Failed();
+    checker.Finish();
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+    return found;
+}
 
 }  // namespace
 
 std::vector<Diagnostic> CheckSource(std::span<const std::uint8_t> source, const SongTarget& target,
                                     const std::filesystem::path& baseFolder,
                                     const std::filesystem::path& sourcePath) {
-    std::vector<Diagnostic> found;
-    Checker checker(target, found);
-    std::vector<std::string_view> lines = SplitLines(source);
-    checker.Voices(lines, baseFolder, sourcePath.parent_path());
+    bool failed = false;
+    return CheckPasses([source](std::optional<SourceLines>& lines) { lines.emplace(source); },
+                       target, baseFolder, sourcePath, failed);
+}
 
-    // A missing voice stops the compiler; a readable stand-in lets the body be checked anyway.
-    const std::string standIn = std::filesystem::absolute(sourcePath).string();
-    for (const int line : checker.MissingVoiceLines()) {
-        const auto index = static_cast<std::size_t>(line - 1);
-        if (index < lines.size()) lines[index] = standIn;
+std::optional<std::vector<Diagnostic>> CheckFile(const std::filesystem::path& source,
+                                                 const SongTarget& target,
+                                                 const std::filesystem::path& baseFolder,
+                                                 std::string& error) {
+    auto file = InputFile::Open(source, error);
+    if (!file) return std::nullopt;
+    if (!file->Regular()) {
+        error = "is not a regular file, and a source is read twice (for its header, then whole)";
+        return std::nullopt;
     }
-    std::string patched;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i != 0) patched += '\n';
-        patched += lines[i];
+    bool failed = false;
+    auto found = CheckPasses(
+        [&file, &failed](std::optional<SourceLines>& lines) {
+            lines.reset();
+            if (!file->Rewind()) failed = true;
+            lines.emplace(*file);
+        },
+        target, baseFolder, source, failed);
+    if (failed) {
+        error = "cannot be read";
+        return std::nullopt;
     }
-    const std::span<const std::uint8_t> patchedBytes(
-        reinterpret_cast<const std::uint8_t*>(patched.data()), patched.size());
-
-    CompileResult header = CompileSource(patchedBytes, target, baseFolder);
-    std::vector<Diagnostic> voiceFindings;
-    voiceFindings.swap(found);
-    checker.Header(lines, header);
-    found.insert(found.end(), voiceFindings.begin(), voiceFindings.end());
-    CompileSource(patchedBytes, target, baseFolder,
-                  [&checker](const BodyLineReport& report) { checker.BodyLine(report); });
-    checker.Finish();
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
     return found;
 }
 
@@ -344,16 +427,16 @@ std::string FormatDiagnostic(std::string_view sourceName, const Diagnostic& diag
 }
 
 int RunCheck(const std::filesystem::path& source, const SongTarget& target, std::FILE* err) {
-    const auto bytes = ReadWholeFile(source);
-    if (!bytes) {
-        std::fprintf(err, "qzr: cannot read %s\n", source.string().c_str());
+    std::string error;
+    const auto found = CheckFile(source, target, std::filesystem::current_path(), error);
+    if (!found) {
+        std::fprintf(err, "qzr: cannot read %s: %s\n", source.string().c_str(), error.c_str());
         return 2;
     }
-    const auto found = CheckSource(*bytes, target, std::filesystem::current_path(), source);
-    for (const Diagnostic& d : found) {
+    for (const Diagnostic& d : *found) {
         std::fprintf(err, "%s\n", FormatDiagnostic(source.string(), d).c_str());
     }
-    return found.empty() ? 0 : 1;
+    return found->empty() ? 0 : 1;
 }
 
 }  // namespace qzr::tools

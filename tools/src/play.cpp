@@ -16,6 +16,7 @@
 #include "qzr/common/file_replacement.h"
 #include "qzr/compiler/compile_song.h"
 #include "qzr/compiler/qmml_compile.h"
+#include "qzr/compiler/source_lines.h"
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
@@ -175,9 +176,14 @@ private:
         const std::filesystem::path& source = *options_.watch;
         const std::string name = source.string();
         compiled.files.push_back(source);
-        const auto bytes = ReadWholeFile(source);
-        if (!bytes) {
-            compiled.lines.push_back("qzr: cannot read " + name + "; the old song plays on");
+        // Read again at every save: only a regular file can be. Anything else (a FIFO) is
+        // refused without a read, which could wait for a writer for ever.
+        std::string error;
+        auto file = InputFile::Open(source, error);
+        if (file && !file->Regular()) error = "it is not a regular file";
+        if (!file || !file->Regular()) {
+            compiled.lines.push_back("qzr: cannot read " + name + " (" + error +
+                                     "); the old song plays on");
             return compiled;
         }
         if (IsQmmlSource(source)) {
@@ -185,7 +191,7 @@ private:
             qmmlOptions.sourceName = name;
             qmmlOptions.baseFolder = source.parent_path().empty() ? "." : source.parent_path();
             qmmlOptions.kind = options_.kind;
-            qmml::Result result = qmml::Compile(*bytes, qmmlOptions);
+            qmml::Result result = qmml::CompileFile(source, qmmlOptions);
             compiled.files.insert(compiled.files.end(), result.voiceFiles.begin(),
                                   result.voiceFiles.end());
             const bool sameKind = result.kind == qmmlOptions.kind;
@@ -206,7 +212,12 @@ private:
             return compiled;
         }
         const auto base = std::filesystem::current_path();
-        CompileResult result = CompileSource(*bytes, TargetFor(options_.kind), base);
+        SourceLines lines(*file);
+        CompileResult result = CompileLines(lines, TargetFor(options_.kind), base);
+        if (lines.Failed()) {
+            compiled.lines.push_back("qzr: cannot read " + name + "; the old song plays on");
+            return compiled;
+        }
         for (const auto& voice : result.header.voicePaths) {
             const std::filesystem::path path(voice);
             compiled.files.push_back(path.is_absolute() ? path : base / path);
@@ -219,7 +230,9 @@ private:
                                      result.failedPath + "'); the old song plays on");
         }
         // A line the compiler skips compiles too: what check finds is shown either way.
-        for (const Diagnostic& d : CheckSource(*bytes, TargetFor(options_.kind), base, source)) {
+        std::string checkError;
+        const auto found = CheckFile(source, TargetFor(options_.kind), base, checkError);
+        for (const Diagnostic& d : found ? *found : std::vector<Diagnostic>{}) {
             compiled.lines.push_back(FormatDiagnostic(name, d));
         }
         return compiled;

@@ -1,6 +1,7 @@
 #include "qzr/tools/render.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <system_error>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "progress_bar.h"
 #include "qzr/common/file_reading.h"
 #include "qzr/common/file_replacement.h"
+#include "qzr/common/wav_writer.h"
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/player_core/player.h"
@@ -21,8 +23,43 @@ namespace {
 constexpr std::size_t kChunkFrames = 4096;
 constexpr std::int32_t kLatencyMs = 200;
 
+constexpr int kLowestRate = 8'000;
+constexpr int kHighestRate = 192'000;
+constexpr int kMostLoops = 1000;
+
+// Only after the plan has checked that the result fits.
 std::int64_t SecondsToFrames(double seconds, int rate) {
     return static_cast<std::int64_t>(std::llround(seconds * rate));
+}
+
+// "1:02:03.5"
+std::string Duration(double seconds) {
+    const auto whole = static_cast<long long>(seconds);
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "%lld:%02lld:%04.1f", whole / 3600, whole / 60 % 60,
+                  seconds - static_cast<double>(whole - whole % 60));
+    return text.data();
+}
+
+// "6.8 GB"
+std::string Size(double bytes) {
+    std::array<char, 64> text{};
+    if (bytes >= 1e9) {
+        std::snprintf(text.data(), text.size(), "%.1f GB", bytes / 1e9);
+    } else {
+        std::snprintf(text.data(), text.size(), "%.1f MB", bytes / 1e6);
+    }
+    return text.data();
+}
+
+// Empty when the number is finite and in range, else what is wrong with it.
+std::string CheckNumber(const char* option, double value, double lowest, bool lowestAllowed) {
+    if (std::isfinite(value) && (value > lowest || (lowestAllowed && value == lowest))) return {};
+    std::array<char, 64> given{};
+    std::snprintf(given.data(), given.size(), "%g", value);
+    return std::string(option) + " takes a finite number " + (lowestAllowed ? "of " : "above ") +
+           (lowest == 0 ? "0" : std::to_string(lowest)) + (lowestAllowed ? " or more" : "") +
+           ", not " + given.data();
 }
 
 void ApplyFade(std::span<std::int16_t> interleaved, std::int64_t firstFrame,
@@ -44,9 +81,24 @@ std::filesystem::path DefaultRenderOutput(const std::filesystem::path& song) {
     return output;
 }
 
+std::uint64_t MaxFrames(SoundFormat format) {
+    return format == SoundFormat::WAV ? kMaxWavFrames : kMaxFlacFrames;
+}
+
 std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOptions& options,
                                        std::string& error) {
-    RenderLength length;
+    if (options.seconds) error = CheckNumber("--seconds", *options.seconds, 0, false);
+    if (error.empty()) error = CheckNumber("--max-seconds", options.maxSeconds, 0, false);
+    if (error.empty()) error = CheckNumber("--fade", options.fadeSeconds, 0, true);
+    if (error.empty() && (options.loops < 1 || options.loops > kMostLoops)) {
+        error = "--loops takes 1 to " + std::to_string(kMostLoops);
+    }
+    if (error.empty() && (options.sampleRate < kLowestRate || options.sampleRate > kHighestRate)) {
+        error = "--rate takes " + std::to_string(kLowestRate) + " to " +
+                std::to_string(kHighestRate) + " Hz";
+    }
+    if (!error.empty()) return std::nullopt;
+
     const std::int64_t passTicks = song.TicksPerPass();
     if (passTicks == 0 && !options.seconds) {
         error = song.Speed() == 0 ? "the song's speed is 0, so it never reaches its end"
@@ -54,28 +106,54 @@ std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOption
         error += "; give its length with --seconds";
         return std::nullopt;
     }
-    const std::int64_t rate = options.sampleRate;
+    // In seconds first, where no number overflows: N passes of whole ticks, then the tail.
+    const double rate = options.sampleRate;
+    const double tickSeconds = kTickPeriodMs / 1000.0;
+    double seconds = passTicks == 0 ? *options.seconds
+                                    : static_cast<double>(passTicks) * options.loops * tickSeconds +
+                                          kReleaseTailSeconds;
+    if (options.seconds) seconds = std::min(seconds, *options.seconds);
+    const double frames = std::ceil(seconds * rate);
+    const std::string planned = "the render would last " + Duration(seconds) + " (" +
+                                Size(frames * kWavBytesPerFrame) + " of 16-bit stereo at " +
+                                std::to_string(options.sampleRate) + " Hz)";
+    if (frames > static_cast<double>(MaxFrames(options.format))) {
+        error = planned + ", more than a" +
+                (options.format == SoundFormat::WAV ? " WAV" : " FLAC") + " file can hold (" +
+                Duration(static_cast<double>(MaxFrames(options.format)) / rate) + ")" +
+                (options.format == SoundFormat::WAV ? "; a .flac output holds more" : "");
+        return std::nullopt;
+    }
+    if (seconds > options.maxSeconds) {
+        error = planned + ", longer than the " + Duration(options.maxSeconds) +
+                " allowed; give --max-seconds to allow it (or --seconds to cut it short)";
+        return std::nullopt;
+    }
+
+    RenderLength length;
     if (passTicks == 0) {
-        length.frames = SecondsToFrames(*options.seconds, options.sampleRate);
+        length.frames = SecondsToFrames(seconds, options.sampleRate);
     } else {
-        // Whole ticks of kTickPeriodMs: N passes, rounded up to a frame, then the release tail.
+        // Whole ticks: N passes, rounded up to a frame, then the release tail.
         const std::int64_t ticks = passTicks * options.loops;
         const std::int64_t ticksPerSecond = 1000 / kTickPeriodMs;
-        length.frames = (ticks * rate + ticksPerSecond - 1) / ticksPerSecond +
+        length.frames = (ticks * options.sampleRate + ticksPerSecond - 1) / ticksPerSecond +
                         SecondsToFrames(kReleaseTailSeconds, options.sampleRate);
-        if (options.seconds) {
-            length.frames =
-                std::min(length.frames, SecondsToFrames(*options.seconds, options.sampleRate));
+        // A cap beyond the song's length may be any finite number: compared before converting.
+        if (options.seconds && *options.seconds * rate < static_cast<double>(length.frames)) {
+            length.frames = SecondsToFrames(*options.seconds, options.sampleRate);
         }
     }
     length.fadeFrames =
-        std::min(length.frames, SecondsToFrames(options.fadeSeconds, options.sampleRate));
+        SecondsToFrames(std::min(options.fadeSeconds, static_cast<double>(length.frames) / rate),
+                        options.sampleRate);
+    length.fadeFrames = std::min(length.fadeFrames, length.frames);
     return length;
 }
 
-bool RenderFrames(const SongImage& song, const std::filesystem::path& songPath,
-                  const RenderOptions& options, const RenderLength& length, const FrameSink& sink,
-                  const std::function<void(double)>& progress, std::string& error) {
+bool RenderFrames(const SongImage& song, const RenderOptions& options, const RenderLength& length,
+                  const FrameSink& sink, const std::function<void(double)>& progress,
+                  std::string& error) {
     emulator::Engine engine;
     EnginePort port(engine, emulator::Output::Offline);
     port.SetMutedChannels(options.mutedChannels);
@@ -87,12 +165,7 @@ bool RenderFrames(const SongImage& song, const std::filesystem::path& songPath,
         error = "the emulator cannot start at " + std::to_string(options.sampleRate) + " Hz";
         return false;
     }
-    const std::string path = songPath.string();
-    if (song.Kind() == SongKind::OPM) {
-        player::PlaySong(port, path.c_str());
-    } else {
-        player::PlaySong2(port, path.c_str());
-    }
+    player::PlaySongImage(port, song);
 
     std::vector<std::int16_t> buffer(kChunkFrames * 2);
     bool ok = true;
@@ -119,91 +192,105 @@ bool RenderFrames(const SongImage& song, const std::filesystem::path& songPath,
     return ok;
 }
 
-int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err) {
+int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
+    RenderOptions options = given;
     const bool toStdout = options.output == "-";
     const std::filesystem::path outputPath = options.output.empty()
                                                  ? DefaultRenderOutput(options.song)
                                                  : std::filesystem::path(options.output);
-    std::optional<SoundFormat> format = SoundFormat::WAV;
+    options.format = SoundFormat::WAV;
     if (!toStdout) {
-        format = SoundFormatFor(outputPath);
+        const auto format = SoundFormatFor(outputPath);
         if (!format) {
             std::fprintf(err, "qzr: %s: the output must end in .wav or .flac\n",
                          outputPath.string().c_str());
             return 2;
         }
+        options.format = *format;
         if (SamePath(outputPath, options.song)) {
             std::fprintf(err, "qzr: %s: the output would overwrite the song\n",
                          outputPath.string().c_str());
             return 2;
         }
     }
+    // Read once: the player plays these very bytes.
     const auto loaded = LoadSong(options.song, options.kind, err);
     if (!loaded) return 2;
-    const SongImage* song = &loaded->image;
-    std::string error;
+    const SongImage& song = loaded->image;
+    const std::string songName = options.song.string();
     if (!loaded->Sound() && !options.seconds) {
         for (const SongFinding& finding : loaded->findings) {
             if (finding.disqualifies) {
-                std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(),
-                             finding.message.c_str());
+                std::fprintf(err, "qzr: %s: %s\n", songName.c_str(), finding.message.c_str());
             }
         }
         std::fprintf(err,
                      "qzr: %s: this is no %s song as it stands, so its length says nothing; give "
                      "the length with --seconds to render it anyway\n",
-                     options.song.string().c_str(),
-                     std::string(SongKindName(options.kind)).c_str());
+                     songName.c_str(), std::string(SongKindName(options.kind)).c_str());
         return 2;
     }
-    const auto length = PlanRender(*song, options, error);
+    std::string error;
+    const auto length = PlanRender(song, options, error);
     if (!length) {
-        std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(), error.c_str());
+        std::fprintf(err, "qzr: %s: %s\n", songName.c_str(), error.c_str());
         return 2;
     }
 
-    // The output is replaced only by a whole render; an interrupted or failed one leaves
-    // nothing behind.
+    // WAV goes through the project's one WAV writer, to the output's replacement or to standard
+    // output; FLAC through libsndfile into the replacement.
     FileReplacement replacement(outputPath);
-    std::unique_ptr<SoundFileWriter> writer;
-    if (toStdout) {
-        writer = SoundFileWriter::ToMemory(*format, options.sampleRate, error);
-    } else if (!replacement.Open(error)) {
+    if (!toStdout && !replacement.Open(error)) {
         std::fprintf(err, "qzr: %s\n", error.c_str());
         return 1;
-    } else {
-        writer = SoundFileWriter::ToDescriptor(replacement.Descriptor(), *format,
-                                               options.sampleRate, error);
     }
-    if (!writer) {
-        std::fprintf(err, "qzr: %s: %s\n", outputPath.string().c_str(), error.c_str());
-        return 1;
+    std::string writeError;  // what the replacement says when a write fails (a full disk)
+    std::optional<WavStreamWriter> wav;
+    std::unique_ptr<SoundFileWriter> flac;
+    if (options.format == SoundFormat::WAV) {
+        WavStreamWriter::ByteSink sink = [out](std::span<const std::uint8_t> bytes) {
+            return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        };
+        if (!toStdout) {
+            sink = [&replacement, &writeError](std::span<const std::uint8_t> bytes) {
+                return replacement.Write(bytes, writeError);
+            };
+        }
+        wav.emplace(static_cast<std::uint64_t>(length->frames),
+                    static_cast<std::uint32_t>(options.sampleRate), std::move(sink));
+    } else {
+        flac = SoundFileWriter::ToDescriptor(replacement.Descriptor(), SoundFormat::FLAC,
+                                             options.sampleRate, error);
+        if (!flac) {
+            std::fprintf(err, "qzr: %s: %s\n", outputPath.string().c_str(), error.c_str());
+            return 1;
+        }
     }
 
     std::optional<ProgressBar> bar;
     if (options.progressBar) bar.emplace(err);
-    const bool rendered = RenderFrames(
-        *song, options.song, options, *length,
-        [&writer](std::span<const std::int16_t> frames) { return writer->Write(frames); },
+    bool ok = RenderFrames(
+        song, options, *length,
+        [&](std::span<const std::int16_t> frames) {
+            return wav ? wav->Write(frames) : flac->Write(frames);
+        },
         [&bar](double fraction) {
             if (bar) bar->Show(fraction);
         },
         error);
     bar.reset();
-    if (!rendered || !writer->Close(error)) {
-        std::fprintf(err, "qzr: %s: %s\n", outputPath.string().c_str(), error.c_str());
+    if (ok && wav) {
+        ok = wav->Finish() && (!toStdout || std::fflush(out) == 0);
+        if (!ok) error = "cannot write the sound";
+    }
+    if (ok && flac) ok = flac->Close(error);
+    if (!ok) {
+        std::fprintf(err, "qzr: %s: %s\n",
+                     toStdout ? "standard output" : outputPath.string().c_str(),
+                     (writeError.empty() ? error : writeError).c_str());
         return 1;
     }
-    if (toStdout) {
-        const auto& bytes = writer->MemoryBytes();
-        if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
-            std::fflush(out) != 0) {
-            std::fprintf(err, "qzr: cannot write to standard output\n");
-            return 1;
-        }
-        return 0;
-    }
-    if (!replacement.Commit(error)) {
+    if (!toStdout && !replacement.Commit(error)) {
         std::fprintf(err, "qzr: %s\n", error.c_str());
         return 1;
     }

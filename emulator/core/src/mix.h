@@ -18,7 +18,7 @@ inline std::int16_t DacValue(std::int32_t v) {
     // v >> shift fits -512..511 once the magnitude bits (v's bits that differ from its sign)
     // fit in 9.
     const auto magnitude = static_cast<std::uint32_t>(v ^ (v >> 31));
-    const int width = std::bit_width(magnitude);
+    const auto width = static_cast<int>(std::bit_width(magnitude));
     const int shift = width <= 9 ? 0 : (width - 9 > 6 ? 6 : width - 9);
     return static_cast<std::int16_t>((v >> shift) * (1 << shift));
 }

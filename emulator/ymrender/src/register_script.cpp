@@ -39,27 +39,26 @@ std::string Quote(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 }  // namespace
 
-ParsedScript ParseRegisterScript(std::string_view text) {
+ParsedScript ParseRegisterScript(TextLines& lines) {
     ParsedScript result;
-    if (const auto eof = text.find('\x1A'); eof != std::string_view::npos)
-        text = text.substr(0, eof);
     std::size_t lineNumber = 0;
     std::uint64_t lastSample = 0;
-    while (!text.empty()) {
+    while (const auto next = lines.Next()) {
         ++lineNumber;
-        const std::size_t newline = text.find('\n');
-        std::string_view line = text.substr(0, newline);
-        text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        auto fail = [&](std::string message) {
+            result.error = ScriptError{lineNumber, std::move(message)};
+            return result;
+        };
+        if (lines.LastCut()) {
+            return fail("the line is longer than " + std::to_string(TextLines::kMaxLineBytes) +
+                        " bytes");
+        }
+        std::string_view line = *next;
         if (const auto hash = line.find('#'); hash != std::string_view::npos)
             line = line.substr(0, hash);
 
         const auto fields = SplitFields(line);
         if (fields.empty()) continue;
-        auto fail = [&](std::string message) {
-            result.error = ScriptError{lineNumber, std::move(message)};
-            return result;
-        };
         if (fields.size() != 3) {
             return fail("expected SAMPLE REGISTER VALUE, found " + std::to_string(fields.size()) +
                         (fields.size() == 1 ? " field" : " fields"));
@@ -84,6 +83,11 @@ ParsedScript ParseRegisterScript(std::string_view text) {
                                             static_cast<std::uint8_t>(*value)});
     }
     return result;
+}
+
+ParsedScript ParseRegisterScript(std::string_view text) {
+    TextLines lines(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return ParseRegisterScript(lines);
 }
 
 std::vector<ScriptWrite> ScheduleWrites(std::span<const ScriptWrite> writes) {

@@ -1,47 +1,32 @@
 #include "qzr/ymrender/wav_writer.h"
 
+#include <algorithm>
+
 #include "qzr/common/file_replacement.h"
+#include "qzr/common/wav_writer.h"
 
 namespace qzr::ymrender {
-namespace {
 
-void PutLE16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void PutLE32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
-}
-
-void PutTag(std::vector<std::uint8_t>& out, const char (&tag)[5]) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
-}
-
-}  // namespace
-
+// Through the project's one WAV writer, a chunk of frames at a time.
 std::vector<std::uint8_t> EncodeWav(std::span<const emulator::StereoSample> frames,
                                     std::uint32_t rate) {
-    const auto dataBytes = static_cast<std::uint32_t>(frames.size() * 4);
     std::vector<std::uint8_t> out;
-    out.reserve(44 + dataBytes);
-    PutTag(out, "RIFF");
-    PutLE32(out, 36 + dataBytes);
-    PutTag(out, "WAVE");
-    PutTag(out, "fmt ");
-    PutLE32(out, 16);
-    PutLE16(out, 1);  // PCM
-    PutLE16(out, 2);  // channels
-    PutLE32(out, rate);
-    PutLE32(out, rate * 4);  // bytes per second
-    PutLE16(out, 4);         // bytes per frame
-    PutLE16(out, 16);        // bits per sample
-    PutTag(out, "data");
-    PutLE32(out, dataBytes);
-    for (const auto& f : frames) {
-        PutLE16(out, static_cast<std::uint16_t>(f.left));
-        PutLE16(out, static_cast<std::uint16_t>(f.right));
+    out.reserve(kWavHeaderBytes + frames.size() * kWavBytesPerFrame);
+    WavStreamWriter wav(frames.size(), rate, [&out](std::span<const std::uint8_t> bytes) {
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        return true;
+    });
+    constexpr std::size_t kChunkFrames = 4096;
+    std::vector<std::int16_t> interleaved;
+    for (std::size_t first = 0; first < frames.size(); first += kChunkFrames) {
+        interleaved.clear();
+        for (const auto& f : frames.subspan(first, std::min(kChunkFrames, frames.size() - first))) {
+            interleaved.push_back(f.left);
+            interleaved.push_back(f.right);
+        }
+        wav.Write(interleaved);
     }
+    wav.Finish();
     return out;
 }
 

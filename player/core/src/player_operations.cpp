@@ -1,5 +1,6 @@
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -21,6 +22,11 @@ constexpr auto kStartSettle = std::chrono::milliseconds(2);
 // Lets the emulator settle after the reset and the voice writes before ticks start.
 constexpr auto kHandOverDelay = std::chrono::milliseconds(15);
 
+// The operations below run one at a time, whichever host threads call them: a host that calls
+// from several threads at once (which the interface does not allow) gets them in some order,
+// each whole. The ticks never take it; an operation shuts the gate for them as before.
+std::mutex gOperations;  // not constinit: MinGW's std::mutex has no constant constructor
+
 // How the player plays a song of one kind: where its rows start and which tick plays them.
 struct SongPlayback {
     SongKind kind;
@@ -31,14 +37,13 @@ struct SongPlayback {
 constexpr SongPlayback kOPMSong{SongKind::OPM, &PlayerState::opmRowsOffset, &TickOPM};
 constexpr SongPlayback kOPN2Song{SongKind::OPN2, &PlayerState::opn2RowsOffset, &TickOPN2};
 
-int Play(ChipPort& port, const char* path, const SongPlayback& playback) {
-    // Read first: a path that cannot be read must leave a playing song alone.
-    auto bytes =
-        path != nullptr ? ReadFileBytes(path, MaxPlayedImageSize(playback.kind)) : std::nullopt;
-    if (!bytes) {
-        std::fprintf(stderr, "Can't open file %s\n", path != nullptr ? path : "");
-        return 0;
-    }
+const SongPlayback& PlaybackOf(SongKind kind) {
+    return kind == SongKind::OPM ? kOPMSong : kOPN2Song;
+}
+
+int PlayImage(ChipPort& port, const SongImage& song) {
+    const std::scoped_lock lock{gOperations};
+    const SongPlayback& playback = PlaybackOf(song.Kind());
     PlayerState& p = gPlayer;
     CloseGate(p);
     p.port.store(&port);
@@ -46,7 +51,6 @@ int Play(ChipPort& port, const char* path, const SongPlayback& playback) {
     p.subTickCount = 0;
     p.eventArea.fill(0);
     port.Reset();
-    const SongImage song{playback.kind, std::move(*bytes)};
     ProgramVoices(song, port);
     ReadHeader(song, p);
     LoadRows(song, p.*playback.rowsOffset, p);
@@ -63,6 +67,7 @@ int Play(ChipPort& port, const char* path, const SongPlayback& playback) {
 }  // namespace
 
 int InitOPM(ChipPort& port, std::int32_t sampleRate, std::int32_t latency) {
+    const std::scoped_lock lock{gOperations};
     PlayerState& p = gPlayer;
     {
         // The OPN2 tick owns subTickCount while a song plays: take it over for the reset.
@@ -85,13 +90,29 @@ int InitOPM(ChipPort& port, std::int32_t sampleRate, std::int32_t latency) {
     return result;
 }
 
-int ReleaseOPM(ChipPort& port) { return port.Free(); }
+int ReleaseOPM(ChipPort& port) {
+    const std::scoped_lock lock{gOperations};
+    return port.Free();
+}
 
-int PlaySong(ChipPort& port, const char* path) { return Play(port, path, kOPMSong); }
+// Reads first: a path that cannot be read must leave a playing song alone.
+int PlayFile(ChipPort& port, const char* path, SongKind kind) {
+    auto bytes = path != nullptr ? ReadFileBytes(path, MaxPlayedImageSize(kind)) : std::nullopt;
+    if (!bytes) {
+        std::fprintf(stderr, "Can't open file %s\n", path != nullptr ? path : "");
+        return 0;
+    }
+    return PlayImage(port, SongImage{kind, std::move(*bytes)});
+}
 
-int PlaySong2(ChipPort& port, const char* path) { return Play(port, path, kOPN2Song); }
+int PlaySong(ChipPort& port, const char* path) { return PlayFile(port, path, SongKind::OPM); }
+
+int PlaySong2(ChipPort& port, const char* path) { return PlayFile(port, path, SongKind::OPN2); }
+
+int PlaySongImage(ChipPort& port, const SongImage& song) { return PlayImage(port, song); }
 
 int StopSong(ChipPort& port) {
+    const std::scoped_lock lock{gOperations};
     PlayerState& p = gPlayer;
     CloseGate(p);
     p.position.store(0);

@@ -64,9 +64,6 @@ std::optional<FileHead> ReadFileHead(const std::filesystem::path& path, std::siz
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                        std::size_t limit);
 
-// The whole file, as ReadFileBytes.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path);
-
 // True when both paths name the same file, or would once created (an output that is also an
 // input, reached through another spelling or a link).
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -11,6 +11,7 @@
 #include "qzr/compiler/compiler_state.h"
 #include "qzr/compiler/keyword_table.h"
 #include "qzr/compiler/row_writer.h"
+#include "qzr/compiler/source_lines.h"
 #include "qzr/format/song_target.h"
 
 namespace qzr {
@@ -58,8 +59,13 @@ CompileResult CompileSource(std::span<const std::uint8_t> source, const SongTarg
                             const std::filesystem::path& baseFolder,
                             const BodyLineObserver& observer = {});
 
-// Reads the source file first; a source that cannot be read (a directory, say) gives
-// CannotOpenSource.
+// Compiles the lines as they come: only one line is held at a time.
+CompileResult CompileLines(SourceLines& lines, const SongTarget& target,
+                           const std::filesystem::path& baseFolder,
+                           const BodyLineObserver& observer = {});
+
+// Reads the source file line by line as it compiles (a FIFO works: it is read once); a source
+// that cannot be opened or read (a directory, say) gives CannotOpenSource.
 CompileResult CompileFile(const std::filesystem::path& sourcePath, const SongTarget& target,
                           const std::filesystem::path& baseFolder,
                           const BodyLineObserver& observer = {});

@@ -1,7 +1,8 @@
 /* qzrplay: plays one song file at a time on the YM2151 emulator library, which it loads by name.
  * Every entry takes machine words and returns int, so a host may call it by name through a
  * pointer of that type. Call InitOPM first and ReleaseOPM last, all from one thread;
- * GetSongPosition may be called from any thread. */
+ * GetSongPosition may be called from any thread. A host that calls the others from several
+ * threads at once gets them one after the other, each whole. */
 #pragma once
 
 #include <stdint.h>

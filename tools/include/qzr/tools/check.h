@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,12 +21,20 @@ struct Diagnostic {
     std::string message;
 };
 
-// Everything worth a warning in a source held in memory. Voice paths resolve against
+// Everything worth a warning in a source held in memory (at most 10,000 findings, then one that
+// counts the rest; unknown lines quoted up to 40 bytes). Voice paths resolve against
 // `baseFolder` as the compiler resolves them; `sourcePath` only names a readable file that may
 // stand in for a missing voice, so the body is still checked after one.
 std::vector<Diagnostic> CheckSource(std::span<const std::uint8_t> source, const SongTarget& target,
                                     const std::filesystem::path& baseFolder,
                                     const std::filesystem::path& sourcePath);
+
+// CheckSource for a file, read line by line in two passes: nullopt with the reason for a file
+// that cannot be read or is not a regular file (a FIFO cannot be read twice).
+std::optional<std::vector<Diagnostic>> CheckFile(const std::filesystem::path& source,
+                                                 const SongTarget& target,
+                                                 const std::filesystem::path& baseFolder,
+                                                 std::string& error);
 
 // "SOURCE:LINE:COLUMN: warning: message"
 std::string FormatDiagnostic(std::string_view sourceName, const Diagnostic& diagnostic);

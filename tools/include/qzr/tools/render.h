@@ -9,22 +9,33 @@
 #include <string>
 
 #include "qzr/format/song_image.h"
+#include "qzr/tools/sound_file.h"
 
 namespace qzr::tools {
 
 inline constexpr int kDefaultSampleRate = 44'100;
 inline constexpr double kReleaseTailSeconds = 2.0;
+// Renders longer than this need --max-seconds: a song read wrongly (or --loops 1000) would
+// otherwise fill a disk without a word.
+inline constexpr double kDefaultMaxSeconds = 3600;
+// What a FLAC stream header can count: 36 bits of frames.
+inline constexpr std::uint64_t kMaxFlacFrames = (std::uint64_t{1} << 36) - 1;
+
+// The most frames a file of the format holds (kMaxWavFrames for WAV).
+std::uint64_t MaxFrames(SoundFormat format);
 
 struct RenderOptions {
     std::filesystem::path song;
     SongKind kind = SongKind::OPM;
     std::string output;  // empty: beside the song, last extension replaced by ".wav"; "-": stdout
-    int loops = 1;       // passes before the release tail
-    std::optional<double> seconds;  // caps the length
-    double fadeSeconds = 0;         // fades out the last seconds
-    int sampleRate = kDefaultSampleRate;
-    std::uint8_t mutedChannels = 0;  // bit c: chip channel c
-    bool progressBar = false;        // drawn on `err`
+    SoundFormat format = SoundFormat::WAV;   // what the output holds; RunRender takes it from there
+    int loops = 1;                           // passes before the release tail, at least 1
+    std::optional<double> seconds;           // caps the length; finite and above 0
+    double maxSeconds = kDefaultMaxSeconds;  // the longest render allowed; finite and above 0
+    double fadeSeconds = 0;                  // fades out the last seconds; finite, 0 or more
+    int sampleRate = kDefaultSampleRate;     // 8,000 to 192,000 Hz
+    std::uint8_t mutedChannels = 0;          // bit c: chip channel c
+    bool progressBar = false;                // drawn on `err`
 };
 
 // How long a render is, in output frames.
@@ -33,20 +44,25 @@ struct RenderLength {
     std::int64_t fadeFrames = 0;
 };
 
-// nullopt with the reason in `error` when the song never wraps and no --seconds was given.
+// Plans the render before anything is rendered. nullopt with the reason in `error` for a number
+// out of range (non-finite included), a song that never wraps without --seconds, and a length
+// above --max-seconds or above what the output format holds (the message gives the planned
+// length and size).
 std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOptions& options,
                                        std::string& error);
 
-// Runs the player on the in-process emulator offline and hands the frames (interleaved stereo)
-// to `sink` as they are made; `progress` gets the fraction done. False (with the reason) when
-// the emulator cannot start or the sink fails.
+// Runs the player on the in-process emulator offline over the song as read (no file is opened)
+// and hands the frames (interleaved stereo) to `sink` as they are made; `progress` gets the
+// fraction done. False (with the reason) when the emulator cannot start or the sink fails.
 using FrameSink = std::function<bool(std::span<const std::int16_t>)>;
-bool RenderFrames(const SongImage& song, const std::filesystem::path& songPath,
-                  const RenderOptions& options, const RenderLength& length, const FrameSink& sink,
-                  const std::function<void(double)>& progress, std::string& error);
+bool RenderFrames(const SongImage& song, const RenderOptions& options, const RenderLength& length,
+                  const FrameSink& sink, const std::function<void(double)>& progress,
+                  std::string& error);
 
-// The whole `qzr render`: messages on `err`, a WAV on `out` for "-o -". Returns the exit status:
-// 0 done, 1 the output could not be written, 2 bad arguments or an unreadable song.
+// The whole `qzr render`: the song read once, the length planned, then the frames written as they
+// come: to a FileReplacement of the output, or for "-o -" as a WAV on `out` (never held in
+// memory). Messages on `err`. Returns the exit status: 0 done, 1 the output could not be written,
+// 2 bad arguments, an unreadable song or a render refused by its plan.
 int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err);
 
 // The default output: the song's path with its last extension replaced by ".wav".

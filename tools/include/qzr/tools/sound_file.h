@@ -15,21 +15,16 @@ enum class SoundFormat : std::uint8_t { WAV, FLAC };  // both 16-bit stereo
 // By the file's extension (".wav" or ".flac", any case); nullopt for anything else.
 std::optional<SoundFormat> SoundFormatFor(const std::filesystem::path& path);
 
-// 16-bit stereo frames into a WAV or FLAC file through libsndfile, or into memory (for standard
-// output, which libsndfile cannot seek back in to finish a WAV header).
+// 16-bit stereo frames into a FLAC (or WAV) file through libsndfile, on a descriptor that stays
+// the caller's (a FileReplacement's temporary). WAV renders go through the project's own WAV
+// writer, which needs no seek back to finish its header.
 class SoundFileWriter {
 public:
     ~SoundFileWriter();
     SoundFileWriter(const SoundFileWriter&) = delete;
     SoundFileWriter& operator=(const SoundFileWriter&) = delete;
 
-    // nullptr with the reason in `error` when the file cannot be created.
-    static std::unique_ptr<SoundFileWriter> ToFile(const std::filesystem::path& path,
-                                                   SoundFormat format, int sampleRate,
-                                                   std::string& error);
-    static std::unique_ptr<SoundFileWriter> ToMemory(SoundFormat format, int sampleRate,
-                                                     std::string& error);
-    // Into an open file that stays the caller's (a FileReplacement's temporary); Close finishes
+    // nullptr with the reason in `error` when libsndfile cannot start the file. Close finishes
     // the header but leaves the descriptor open.
     static std::unique_ptr<SoundFileWriter> ToDescriptor(int descriptor, SoundFormat format,
                                                          int sampleRate, std::string& error);
@@ -38,15 +33,11 @@ public:
     bool Write(std::span<const std::int16_t> interleaved);
     // Finishes the header; false (with the reason) when that fails.
     bool Close(std::string& error);
-    // The finished file's bytes, after Close, for a writer made by ToMemory.
-    const std::vector<std::uint8_t>& MemoryBytes() const;
 
-    struct Memory;  // the virtual file behind ToMemory
     struct Handle;  // owns the libsndfile handle
 
 private:
     SoundFileWriter();
-    std::unique_ptr<Memory> memory_;
     std::unique_ptr<Handle> handle_;
 };
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "qzr/common/text_lines.h"
 #include "qzr/emulator_core/ym2151.h"
 
 namespace qzr::ymrender {
@@ -33,8 +34,10 @@ struct ParsedScript {
 // Parses a script: one write a line, "SAMPLE REGISTER VALUE", each number decimal or
 // hexadecimal with 0x; "#" starts a comment; blank lines are ignored. Lines must come in order
 // of SAMPLE. Text is taken as Windows text mode reads it (CR before LF dropped, byte 26 ends
-// the input). Stops at the first bad line.
+// the input). Stops at the first bad line; a line longer than TextLines::kMaxLineBytes is one.
 ParsedScript ParseRegisterScript(std::string_view text);
+// The same, line by line as the lines are read (a script file takes the memory of its writes).
+ParsedScript ParseRegisterScript(TextLines& lines);
 
 // The chip takes one write per sample (emulator::WritePacer): a write whose sample is already
 // taken moves to the next free sample, keeping the order.

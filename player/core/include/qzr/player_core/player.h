@@ -2,11 +2,13 @@
 
 #include <cstdint>
 
+#include "qzr/format/song_image.h"
 #include "qzr/player_core/chip_port.h"
 
-// The player engine: one song at a time, played row by row from the emulator's tick. All
-// operations except the two ticks are called from one host thread at a time; GetSongPosition
-// may be called from any thread.
+// The player engine: one song at a time, played row by row from the emulator's tick. The
+// operations are meant for one host thread at a time; calls from several at once are taken one
+// after the other, each whole (never holding what the ticks need). GetSongPosition may be called
+// from any thread at any time.
 namespace qzr::player {
 
 // Starts the emulator with the sample rate (Hz) and output latency (ms) and waits 2 ms.
@@ -22,6 +24,10 @@ int ReleaseOPM(ChipPort& port);
 // changed. Otherwise returns what the emulator's tick hand-over returned.
 int PlaySong(ChipPort& port, const char* path);
 int PlaySong2(ChipPort& port, const char* path);
+
+// PlaySong or PlaySong2, by the image's kind, for a song already read (as the tools read it,
+// once): the same loading, with no file to open.
+int PlaySongImage(ChipPort& port, const SongImage& song);
 
 // Silences the song: every channel keyed off, then the chip reset. Returns once no tick is in
 // the middle of a row. Returns what the chip reset returned.
