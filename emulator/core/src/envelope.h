@@ -69,11 +69,24 @@ constexpr std::array<StepTable, 18> BuildAllStepTables() {
 }
 inline constexpr std::array<StepTable, 18> kStepTables = BuildAllStepTables();
 
-constexpr const StepTable& StepTableFor(std::uint16_t k) {
-    if (k == 0) return kStepTables[16];
-    if ((k & 3) == 3) return kStepTables[17];
-    return kStepTables[static_cast<std::size_t>(std::countr_zero(k))];
+constexpr std::size_t StepTableIndex(std::uint16_t k) {
+    if (k == 0) return 16;
+    if ((k & 3) == 3) return 17;
+    return static_cast<std::size_t>(std::countr_zero(k));
 }
+constexpr const StepTable& StepTableFor(std::uint16_t k) { return kStepTables[StepTableIndex(k)]; }
+
+// For each table, bit R set when rate R steps: the slots to look at on a tick, found at once.
+constexpr std::array<std::uint64_t, 18> BuildSteppingRates() {
+    std::array<std::uint64_t, 18> rates{};
+    for (std::size_t t = 0; t < kStepTables.size(); ++t) {
+        for (std::size_t rate = 0; rate < 64; ++rate) {
+            if (kStepTables[t][rate] != 0) rates[t] |= std::uint64_t{1} << rate;
+        }
+    }
+    return rates;
+}
+inline constexpr std::array<std::uint64_t, 18> kSteppingRates = BuildSteppingRates();
 
 // Effective rate 0..63 for register rate r (5 bits; 0 = never steps) and key code kc5.
 constexpr std::uint8_t EffectiveRate(std::uint8_t r, std::uint8_t ks, std::uint8_t keyCode5) {

@@ -504,10 +504,13 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
     noiseBitsBefore = noiseBits;
 
     const StepTable* steps = nullptr;
+    std::uint64_t steppingRates = 0;
     // Envelope ticks come in samples 2, 5, 8, ...
     if (++tickPhase == 3) {
         tickPhase = 0;
-        steps = &StepTableFor(envelopeTicks);
+        const std::size_t table = StepTableIndex(envelopeTicks);
+        steps = &kStepTables[table];
+        steppingRates = kSteppingRates[table];
         ++envelopeTicks;
     }
 
@@ -580,9 +583,8 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
     // may move without a tick, and on a tick those whose rate steps now.
     std::uint32_t moving = unsettled;
     if (steps != nullptr) {
-        for (std::uint32_t bits = ~unsettled; bits != 0; bits &= bits - 1) {
-            const auto s = static_cast<std::size_t>(std::countr_zero(bits));
-            if ((*steps)[rate[s]] != 0) moving |= 1u << s;
+        for (std::size_t s = 0; s < kSlotCount; ++s) {
+            moving |= static_cast<std::uint32_t>((steppingRates >> rate[s]) & 1u) << s;
         }
     }
     for (std::uint32_t bits = moving; bits != 0; bits &= bits - 1) {
