@@ -117,9 +117,10 @@ inline std::uint8_t CurrentRate(const EnvelopeSlot& slot, const EnvelopeRegs& re
 }
 
 // One sample of one slot's envelope, after its output attenuation has been taken from the level
-// as it stood. `steps` is null outside tick samples.
+// as it stood. `steps` is null outside tick samples; `rate` is CurrentRate of the slot as it
+// stands (the sample loop keeps it formed).
 inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn, bool keyOnEdge,
-                           std::uint8_t keyCode5, const StepTable* steps) {
+                           std::uint8_t keyCode5, const StepTable* steps, std::uint8_t rate) {
     const int level = slot.level;
     const EnvelopePhase phase = slot.phase;
     const bool off = level >= kLevelOff;
@@ -133,7 +134,6 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     } else if (off && phase != EnvelopePhase::Attack) {
         slot.level = kLevelSilent;
     } else if (steps != nullptr) {
-        const std::uint8_t rate = CurrentRate(slot, regs, keyCode5);
         const int size = (*steps)[rate];
         if (size != 0) {
             if (phase == EnvelopePhase::Attack) {
@@ -160,6 +160,12 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     } else if (phase == EnvelopePhase::Sustain && off) {
         slot.phase = EnvelopePhase::Release;
     }
+}
+
+inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn, bool keyOnEdge,
+                           std::uint8_t keyCode5, const StepTable* steps) {
+    UpdateEnvelope(slot, regs, keyOn, keyOnEdge, keyCode5, steps,
+                   CurrentRate(slot, regs, keyCode5));
 }
 
 // True when, with the key unchanged, a sample without a tick leaves the envelope as it is: no
