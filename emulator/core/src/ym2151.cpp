@@ -117,7 +117,9 @@ struct ChannelSums {
 struct YM2151::State {
     State() : operatorTables(OperatorLookup()) {
         attenuation4.fill(4 * kLevelSilent);
-        for (std::size_t s = 0; s < kSlotCount; ++s) rate[s] = CurrentRate(envelope[s], {}, 0);
+        rate.fill(CurrentRate(EnvelopeSlot{}, EnvelopeRegs{}, 0));
+        slotsAtRate[rate[0]] = 0xFFFFFFFFu;
+        ratesInUse = std::uint64_t{1} << rate[0];
         for (std::size_t c = 0; c < kChannelCount; ++c) Route(c);
     }
 
@@ -159,6 +161,8 @@ struct YM2151::State {
     std::array<std::uint16_t, kSlotCount> amScale{};       // AM multiplier: 0, or 1, 2, 4 for AMS
     std::array<std::uint16_t, kSlotCount> attenuation4{};  // 4 * E
     std::array<std::uint8_t, kSlotCount> rate{};           // effective rate of the envelope's state
+    std::array<std::uint32_t, 64> slotsAtRate{};           // the slots at each rate
+    std::uint64_t ratesInUse = 0;                          // bit R when some slot is at rate R
     std::array<std::uint8_t, 4> amUsed{};                  // AM in attenuation4, per group
     std::uint32_t pitchDirty = 0xFFFFFFFFu;                // increment to form again
     std::uint32_t pmSlots = 0;                             // slots of channels with PMS non-zero
@@ -223,6 +227,15 @@ struct YM2151::State {
     template <int Group>
     void UpdateAttenuation(std::uint8_t am);
     void FormAttenuation(std::size_t s, std::uint8_t am);
+    void SetRate(std::size_t s, std::uint8_t r) {
+        const std::uint8_t old = rate[s];
+        if (old == r) return;
+        const std::uint32_t bit = 1u << s;
+        if ((slotsAtRate[old] &= ~bit) == 0) ratesInUse &= ~(std::uint64_t{1} << old);
+        slotsAtRate[r] |= bit;
+        ratesInUse |= std::uint64_t{1} << r;
+        rate[s] = r;
+    }
     // The operator outputs of one group, with their modulation inputs; moves their phases on.
     // Returns the group's carriers sent to each side.
     struct Sums {
@@ -367,7 +380,7 @@ void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
             s.envelope.rr = Bits(value, 0, 4);
             break;
     }
-    rate[si] = CurrentRate(envelope[si], s.envelope, keyCode5[si]);
+    SetRate(si, CurrentRate(envelope[si], s.envelope, keyCode5[si]));
 }
 
 void YM2151::State::ApplyKeyOn(std::uint8_t value) {
@@ -403,7 +416,7 @@ void YM2151::State::UpdatePitch(std::uint32_t slots, PmFor pmFor) {
         increment[s] = pitch.increment;
         if (keyCode5[s] != pitch.keyCode5) {
             keyCode5[s] = pitch.keyCode5;
-            rate[s] = CurrentRate(envelope[s], regs.envelope, keyCode5[s]);
+            SetRate(s, CurrentRate(envelope[s], regs.envelope, keyCode5[s]));
         }
     }
     pitchDirty &= ~slots;
@@ -602,8 +615,8 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
     // may move without a tick, and on a tick those whose rate steps now.
     std::uint32_t moving = unsettled;
     if (steps != nullptr) {
-        for (std::size_t s = 0; s < kSlotCount; ++s) {
-            moving |= static_cast<std::uint32_t>((steppingRates >> rate[s]) & 1u) << s;
+        for (std::uint64_t rates = steppingRates & ratesInUse; rates != 0; rates &= rates - 1) {
+            moving |= slotsAtRate[static_cast<std::size_t>(std::countr_zero(rates))];
         }
     }
     for (std::uint32_t bits = moving; bits != 0; bits &= bits - 1) {
@@ -615,7 +628,7 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
         const EnvelopePhase state = envelope[s].phase;
         UpdateEnvelope(envelope[s], regs, keyOn, edge, keyCode5[s], steps, rate[s]);
         unsettled = EnvelopeSettled(envelope[s], regs, keyOn) ? unsettled & ~bit : unsettled | bit;
-        if (envelope[s].phase != state) rate[s] = CurrentRate(envelope[s], regs, keyCode5[s]);
+        if (envelope[s].phase != state) SetRate(s, CurrentRate(envelope[s], regs, keyCode5[s]));
     }
     attenuationDirty |= moving;
     // A key-on edge starts the slot's phase from 0 in the next sample.
