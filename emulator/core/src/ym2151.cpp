@@ -225,7 +225,7 @@ struct YM2151::State {
     void UpdatePitch(std::uint32_t slots, PmFor pmFor);
     // Forms 4 * E of group `group`'s slots where needed, with the group's AM value `am`.
     template <int Group>
-    void UpdateAttenuation(std::uint8_t am);
+    [[gnu::always_inline]] inline void UpdateAttenuation(std::uint8_t am);
     void FormAttenuation(std::size_t s, std::uint8_t am);
     void SetRate(std::size_t s, std::uint8_t r) {
         const std::uint8_t old = rate[s];
@@ -243,7 +243,7 @@ struct YM2151::State {
         std::int32_t right = 0;
     };
     template <int Group>
-    Sums RunGroup();
+    [[gnu::always_inline]] inline Sums RunGroup();
 };
 
 void YM2151::State::ApplyGlobal(std::uint8_t reg, std::uint8_t value) {
