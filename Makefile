@@ -2,7 +2,8 @@
 #   make deps   install the Debian packages we need (skips those present)
 #   make build  configure and build everything (build/normal)
 #   make demo   build, compile the example songs, render (and, with a sound device, play) them
-#   make test   the three builds (normal, ASan+UBSan, TSan) and their test suites
+#   make test   the format check, then the three builds (normal, ASan+UBSan, TSan) and their tests
+#   make format rewrite every C++ file as .clang-format lays it out
 
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
@@ -15,7 +16,7 @@ export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions
 export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build demo test test-normal test-asan test-tsan bench clean format
+.PHONY: all deps build demo test check-format test-normal test-asan test-tsan bench clean format
 
 all: build
 
@@ -29,7 +30,7 @@ build: deps
 demo: build
 	./scripts/demo.sh $(NORMAL)
 
-test: deps test-normal test-asan test-tsan
+test: deps check-format test-normal test-asan test-tsan
 	@echo "make test: all three builds passed"
 
 test-normal:
@@ -51,6 +52,10 @@ test-tsan:
 
 bench: build
 	./scripts/bench.sh $(NORMAL)
+
+# Every C++ file as .clang-format lays it out; a check, never a rewrite (`make format` rewrites).
+check-format:
+	./scripts/check-format.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    g++ make cmake ninja-build pkg-config
+    g++ make cmake ninja-build pkg-config clang-format git
     libgtest-dev libgmock-dev libbenchmark-dev
     libsdl2-dev libsoxr-dev libsndfile1-dev libcli11-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev

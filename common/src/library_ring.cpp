@@ -17,7 +17,8 @@ struct LibraryRing {
 
 // Loads are rare (once per library while it stays in the process), so one lock around them
 // costs nothing; calls on the steady path never touch the ring.
-constinit std::mutex gRingMutex;
+// Not constinit: MinGW's std::mutex has no constant constructor.
+std::mutex gRingMutex;
 constinit LibraryRing gRing;
 
 void FreeLibraryRing() {

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "qzr/common/file_reading.h"
 #include "qzr/common/text_helpers.h"
 #include "qzr/compiler/compile_song.h"
-#include "qzr/common/file_reading.h"
 #include "qzr/compiler/song_file_writer.h"
 
 namespace qzr {

@@ -5,6 +5,7 @@
 
 #include "qzr/common/text_helpers.h"
 #include "qzr/common/to_integer.h"
+#include "qzr/format/rows.h"
 
 namespace qzr {
 
@@ -18,8 +19,9 @@ std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
 
 namespace {
 
-constexpr std::uint8_t kKeyOn = 1;
-constexpr std::uint8_t kKeyOff = 2;
+constexpr auto kKeyNone = static_cast<std::uint8_t>(KeyByte::None);
+constexpr auto kKeyOn = static_cast<std::uint8_t>(KeyByte::On);
+constexpr auto kKeyOff = static_cast<std::uint8_t>(KeyByte::Off);
 
 // Only the low 8 bits reach the file, and 2^32 is a multiple of 256, so unsigned wrap-around
 // keeps the code exact for any octave.
@@ -35,9 +37,10 @@ std::int32_t StepOctave(std::int32_t octave, std::uint32_t step) {
 
 }  // namespace
 
-void WriteNote(CompilerState& state, int semitone, std::int32_t lengthRows, RowWriter& rows) {
+void WriteNote(CompilerState& state, int semitone, std::int32_t lengthRows, RowWriter& rows,
+               NoteStart start) {
     rows.Put(state.row, state.channelOffset, NoteCode(state.octave, semitone));
-    rows.Put(state.row, state.channelOffset + 1, kKeyOn);
+    rows.Put(state.row, state.channelOffset + 1, start == NoteStart::KeyOn ? kKeyOn : kKeyNone);
     // Key off goes into the note's last row, so the next note's key on never shares its byte;
     // for a one-row note it replaces the key on.
     if (!state.legato) {
@@ -50,10 +53,14 @@ void WriteNote(CompilerState& state, int semitone, std::int32_t lengthRows, RowW
 const Keyword* TranslateToken(CompilerState& state, const KeywordTable& keywords,
                               std::string_view line, RowWriter& rows) {
     const Keyword* keyword = keywords.Find(line);
-    if (keyword == nullptr) return nullptr;
-    switch (keyword->kind) {
+    if (keyword != nullptr) ApplyKeyword(state, *keyword, rows);
+    return keyword;
+}
+
+void ApplyKeyword(CompilerState& state, const Keyword& keyword, RowWriter& rows, NoteStart start) {
+    switch (keyword.kind) {
         case KeywordKind::Channel:
-            state.channelOffset = 2 * keyword->value;
+            state.channelOffset = 2 * keyword.value;
             state.row = 0;
             break;
         case KeywordKind::LegatoOn:
@@ -63,10 +70,10 @@ const Keyword* TranslateToken(CompilerState& state, const KeywordTable& keywords
             state.legato = false;
             break;
         case KeywordKind::DefaultLength:
-            state.defaultLength = keyword->rows;
+            state.defaultLength = keyword.rows;
             break;
         case KeywordKind::Octave:
-            state.octave = keyword->value;
+            state.octave = keyword.value;
             break;
         case KeywordKind::OctaveUp:
             state.octave = StepOctave(state.octave, 1u);
@@ -75,17 +82,16 @@ const Keyword* TranslateToken(CompilerState& state, const KeywordTable& keywords
             state.octave = StepOctave(state.octave, ~0u);
             break;
         case KeywordKind::Rest:
-            if (keyword->rows != 0) state.explicitLength = keyword->rows;
+            if (keyword.rows != 0) state.explicitLength = keyword.rows;
             state.row = SaturatingAdd(
-                state.row, keyword->rows != 0 ? state.explicitLength : state.defaultLength);
+                state.row, keyword.rows != 0 ? state.explicitLength : state.defaultLength);
             break;
         case KeywordKind::Note:
-            if (keyword->rows != 0) state.explicitLength = keyword->rows;
-            WriteNote(state, keyword->value,
-                      keyword->rows != 0 ? state.explicitLength : state.defaultLength, rows);
+            if (keyword.rows != 0) state.explicitLength = keyword.rows;
+            WriteNote(state, keyword.value,
+                      keyword.rows != 0 ? state.explicitLength : state.defaultLength, rows, start);
             break;
     }
-    return keyword;
 }
 
 bool ApplyLengthRule(CompilerState& state, std::string_view line) {

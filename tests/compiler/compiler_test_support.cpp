@@ -49,6 +49,20 @@ CompileResult CompilerFolder::Compile(const SongTarget& target, const SourceSpec
     return Compile(target, SourceText(target, spec));
 }
 
+qmml::Result CompilerFolder::CompileQmml(const std::string& text, const std::string& name) const {
+    const Bytes bytes(text.begin(), text.end());
+    qmml::Options options;
+    options.sourceName = name;
+    options.baseFolder = dir_.Path();
+    return qmml::Compile(bytes, options);
+}
+
+std::vector<std::string> DiagnosticLines(const qmml::Result& result, const std::string& name) {
+    std::vector<std::string> lines;
+    for (const auto& d : result.diagnostics) lines.push_back(qmml::FormatDiagnostic(name, d));
+    return lines;
+}
+
 Bytes WithWrites(Bytes base, const std::map<std::size_t, std::uint8_t>& writes) {
     for (const auto& [at, value] : writes) {
         if (at >= base.size()) base.resize(at + 1, 0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "qzr/compiler/compile_song.h"
+#include "qzr/compiler/qmml_compile.h"
 #include "qzr/format/song_target.h"
 #include "qzr/test_support/byte_diff.h"
 #include "qzr/test_support/temp_dir.h"
@@ -36,12 +37,18 @@ public:
 
     CompileResult Compile(const SongTarget& target, const std::string& text) const;
     CompileResult Compile(const SongTarget& target, const SourceSpec& spec) const;
+    // A qmml source compiled as if it were the file `name` in this folder.
+    qmml::Result CompileQmml(const std::string& text, const std::string& name = "t.opm.qmml") const;
 
 private:
     TempDir dir_;
 };
 
 Bytes PlainVoice();
+
+// The diagnostics as qzr build prints them, one string each.
+std::vector<std::string> DiagnosticLines(const qmml::Result& result,
+                                         const std::string& name = "t.opm.qmml");
 
 // The bytes of the header-only song with the given writes applied on top, as positioned writes
 // to a file would leave them.

@@ -3,6 +3,7 @@
 // QZR_UPDATE_GOLDEN=1 rewrites the golden files instead.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -83,6 +84,31 @@ TEST(GoldenSongs, TestCasesCompileToTheirGoldenFiles) {
         ASSERT_TRUE(songs.contains(plain));
         EXPECT_EQ(FirstDifference(song, songs.at(plain)), std::nullopt);
     }
+}
+
+int LineCount(const std::filesystem::path& path) {
+    const std::string text = ReadText(path);
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The examples in qzr MML build, in place, to the very files the classic sources compile to, in
+// at most a third of their lines.
+TEST(GoldenSongs, QmmlExamplesBuildToTheClassicExamplesFiles) {
+    int ported = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(SourcePath("examples"))) {
+        const std::string name = entry.path().filename().string();
+        if (!EndsWith(name, ".qmml")) continue;
+        SCOPED_TRACE(name);
+        ++ported;
+        const std::string classic = name.substr(0, name.size() - 5) + ".mml";
+        const qmml::Result built = qmml::CompileFile(entry.path());
+        EXPECT_EQ(DiagnosticLines(built, name), std::vector<std::string>{});
+        const Bytes expected = ReadBytes(SourcePath("tests/golden/" + classic + ".qzr"));
+        EXPECT_EQ(FirstDifference(built.song, expected), std::nullopt)
+            << HexContext(built.song, expected);
+        EXPECT_LE(3 * LineCount(entry.path()), LineCount(SourcePath("examples/" + classic)));
+    }
+    EXPECT_EQ(ported, 2);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The real programs, run as a user runs them: messages, streams, exit statuses, and what they
 // leave on disk.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -114,6 +115,26 @@ TEST(CompilerProgram, FailureLeavesAnExistingSongUnchanged) {
     WriteBytes(folder.Path() / "gone.voice", PlainVoice());
     EXPECT_EQ(RunProgram("opmcomp", "song.mml", folder.Path()).status, 0);
     EXPECT_EQ(ReadBytes(folder.Path() / "song.mml.qzr").size(), 272u);
+}
+
+// The new song is a new file with the old one's mode: a hard link keeps the old song.
+TEST(CompilerProgram, ReplacedSongKeepsItsModeAndIsANewFile) {
+    CompilerFolder folder;
+    folder.WriteSource("song.mml", kSong);
+    const auto song = folder.Path() / "song.mml.qzr";
+    for (const unsigned mode : {0640u, 0600u, 0644u, 0660u}) {
+        SCOPED_TRACE(mode);
+        WriteBytes(song, Bytes{'o', 'l', 'd'});
+        ASSERT_EQ(chmod(song.c_str(), mode), 0);
+        std::filesystem::remove(folder.Path() / "linked");
+        std::filesystem::create_hard_link(song, folder.Path() / "linked");
+        EXPECT_EQ(RunProgram("opmcomp", "song.mml", folder.Path()).status, 0);
+        struct stat info {};
+        ASSERT_EQ(stat(song.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, mode);
+        EXPECT_EQ(ReadBytes(song), folder.Compile(kOPMTarget, kSong).song);
+        EXPECT_EQ(ReadBytes(folder.Path() / "linked"), (Bytes{'o', 'l', 'd'}));
+    }
 }
 
 TEST(CompilerProgram, ReadOnlyVoiceFilesWork) {

@@ -12,8 +12,6 @@
 namespace qzr::test {
 namespace {
 
-using tools::Chip;
-
 TEST(QzrCheck, EveryKindOfFindingMatchesTheGoldenText) {
     TempDir dir("qzr_check");
     std::filesystem::copy(SourcePath("examples/voices"), dir / "voices");
@@ -25,11 +23,28 @@ TEST(QzrCheck, EveryKindOfFindingMatchesTheGoldenText) {
               "10\nvoices/short.voice\n11\nvoices/tom.voice\n01\nvoices/tom.voice\n"
               "11\nvoices/tom.voice\n11\nvoices/tom.voice\n"
               "ch1\no4\nC4\nc 4\ne+\nb+8\nc64.\no8\no7\no+\nc\no4\nl%0\nc\nl4\n"
-              "ch9\nxyzzy\n\nch2\nc1\n");
+              "ch9\nxyzzy\n\nch2\nc1\n"
+              // Other dialects, several tokens on a line, a number that is no length, the same
+              // slip twice, and causes that spoil many notes once each.
+              ">\nq6\nb3\no4 l8 c\ncdefg\nC4\nl%0\nc\nd\nr\nl4\no7\no+\no+\nc\nd\ne\no4\n");
     const ProgramResult result = RunProgram({QzrPath(), "check", "bad.opm.mml"}, dir.Path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     ExpectGolden(result.err, "bad.opm.mml.check.txt");
+
+    // A voice path that opens from the source's folder, not from where the compiler runs.
+    std::filesystem::create_directories(dir / "songs/voices");
+    std::filesystem::copy(SourcePath("examples/voices/tom.voice"), dir / "songs/voices/tom.voice");
+    std::string elsewhere = "Elsewhere\n6\n64\n";
+    for (int v = 0; v < 8; ++v) elsewhere += "11\nvoices/tom.voice\n";
+    WriteText(dir / "songs/elsewhere.opm.mml", elsewhere + "ch1\nc1\n");
+    const ProgramResult moved =
+        RunProgram({QzrPath(), "check", "../songs/elsewhere.opm.mml"}, dir / "voices");
+    EXPECT_EQ(moved.status, 1);
+    EXPECT_EQ(moved.err.substr(0, moved.err.find('\n')),
+              "../songs/elsewhere.opm.mml:5:1: warning: cannot read voice file 'voices/tom.voice'; "
+              "the compiler stops here (voice paths open from the folder the compiler runs in; "
+              "this one opens from the source's folder, so run the compiler there)");
 
     WriteText(dir / "short.opn2.mml", "Short\n2\n0\n");
     const ProgramResult header = RunProgram({QzrPath(), "check", "short.opn2.mml"}, dir.Path());
@@ -50,13 +65,13 @@ TEST(QzrCheck, ExamplesAreClean) {
 TEST(QzrCheck, NoKeywordOfTheCompilerIsReportedUnknown) {
     TempDir dir("qzr_check_keywords");
     WriteSineVoice(dir / "sine.voice");
-    for (const Chip chip : {Chip::OPM, Chip::OPN2}) {
-        const SongTarget& target = tools::TargetFor(chip);
+    for (const SongKind kind : {SongKind::OPM, SongKind::OPN2}) {
+        const SongTarget& target = TargetFor(kind);
         std::vector<std::string> body;
         for (const Keyword& keyword : KeywordsFor(target).Entries()) {
             body.emplace_back(keyword.Text());
         }
-        const std::string source = MakeSource("All", 1, 4000, chip, body);
+        const std::string source = MakeSource("All", 1, 4000, kind, body);
         const auto found = tools::CheckSource(
             std::span(reinterpret_cast<const std::uint8_t*>(source.data()), source.size()), target,
             dir.Path(), dir / "all.mml");
@@ -76,6 +91,38 @@ TEST(QzrCheck, UnreadableSourceGivesStatusTwo) {
         const ProgramResult result = RunProgram(args, dir.Path());
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err, "");
+    }
+}
+
+TEST(QzrCheck, HintsNameWhatALineMeant) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {">", "an octave up is written o+"},
+        {"<", "an octave down is written o-"},
+        {"q6", "there is no gate time; a note is released in its last row"},
+        {"v12", "there is no volume; a channel plays at its voice's level"},
+        {"t120", "there is no tempo token; the speed is line 2"},
+        {"b3",
+         "'3' is not a length: lengths are 1 2 4 8 16 32 64, dotted 1. to 32.; for 3 rows write "
+         "l%3 on the line before and 'b' alone"},
+        {"r5",
+         "'5' is not a length: lengths are 1 2 4 8 16 32 64, dotted 1. to 32.; for 5 rows write "
+         "l%5 on the line before and 'r' alone"},
+        {"o4l8c",
+         "it holds 'o4', 'l8', 'c': one token per line here (qzr build takes several "
+         "on a line)"},
+        {"ch1 c+4",
+         "it holds 'ch1', 'c+4': one token per line here (qzr build takes several on "
+         "a line)"},
+        {"lgato on", "did you mean 'legato on'?"},
+        {"C4", "did you mean 'c4'?"},
+        {"c64.", "there is no dotted sixty-fourth (a row and a half); write 'c64' or 'c32'"},
+        // A different first letter is a different word, not a slip.
+        {"x4", ""},
+        {"zz", ""},
+    };
+    for (const auto& [line, hint] : cases) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(tools::SuggestKeyword(line, kOPMTarget), hint);
     }
 }
 

@@ -9,24 +9,22 @@
 namespace qzr::test {
 namespace {
 
-using tools::Chip;
-
 class QzrDiff : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::copy(SourcePath("examples/voices"), dir_ / "voices");
         CompileInto(dir_.Path(), "a.opm.mml", Source("One", 6, "voices/brass.voice", "c"),
-                    Chip::OPM);
+                    SongKind::OPM);
         CompileInto(dir_.Path(), "b.opm.mml", Source("Two", 5, "voices/bass.voice", "d"),
-                    Chip::OPM);
+                    SongKind::OPM);
         CompileInto(dir_.Path(), "c.opm.mml", Source("One", 6, "voices/brass.voice", "c", "e"),
-                    Chip::OPM);
+                    SongKind::OPM);
     }
     static std::string Source(const std::string& title, int speed, const std::string& voice,
                               const std::string& first, const std::string& second = {}) {
         std::vector<std::string> body{"ch1", "o4", first + "8"};
         if (!second.empty()) body.insert(body.end(), {"ch3", second + "8"});
-        return MakeSource(title, speed, second.empty() ? 8 : 9, Chip::OPM, body, voice);
+        return MakeSource(title, speed, second.empty() ? 8 : 9, SongKind::OPM, body, voice);
     }
     ProgramResult Diff(const std::string& a, const std::string& b) {
         return RunProgram({QzrPath(), "diff", a, b}, dir_.Path());

@@ -14,7 +14,6 @@ namespace qzr::test {
 namespace {
 
 using namespace std::chrono_literals;
-using tools::Chip;
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -55,9 +54,10 @@ protected:
         WriteSineVoice(dir_ / "sine.voice");
         // 16 rows at one tick a row: 80 ms a pass.
         CompileInto(dir_.Path(), "short.opm.mml",
-                    MakeSource("Short", 1, 16, Chip::OPM, {"ch1", "o4", "a"}), Chip::OPM);
+                    MakeSource("Short", 1, 16, SongKind::OPM, {"ch1", "o4", "a"}), SongKind::OPM);
         CompileInto(dir_.Path(), "long.opn2.mml",
-                    MakeSource("Long", 2, 4096, Chip::OPN2, {"ch1", "o4", "a1"}), Chip::OPN2);
+                    MakeSource("Long", 2, 4096, SongKind::OPN2, {"ch1", "o4", "a1"}),
+                    SongKind::OPN2);
     }
     std::vector<std::string> Qzr(std::vector<std::string> args) {
         args.insert(args.begin(), QzrPath());
@@ -133,7 +133,7 @@ protected:
         std::filesystem::copy(SourcePath("examples"), dir_.Path(),
                               std::filesystem::copy_options::recursive);
         source_ = ReadText(dir_ / kSource);
-        CompileInto(dir_.Path(), kSource, source_, Chip::OPM);
+        CompileInto(dir_.Path(), kSource, source_, SongKind::OPM);
     }
     // Saves the source with one line replaced, as an editor would.
     void Save(const std::string& from, const std::string& to) {
@@ -218,6 +218,72 @@ TEST_F(QzrWatch, AFailingEditKeepsTheOldSongAndShowsTheFindings) {
     EXPECT_FALSE(Contains(child.Out(), "reloaded"));
     child.Signal(SIGINT);
     EXPECT_EQ(child.Wait(), 130);
+}
+
+TEST_F(QzrWatch, AnEditThatCompilesStillShowsWhatTheCompilerSkips) {
+    ChildProcess child(
+        {QzrPath(), "play", std::string(kSource) + ".qzr", "--watch", kSource, "--seconds", "30"},
+        dir_.Path());
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
+        20s))
+        << child.Out();
+    // The example is clean: nothing is shown before the edit.
+    EXPECT_EQ(child.Err(),
+              "qzr: no audio device; playing on the silent clock (in time, not heard)\n");
+    Save("\nch1\no4\na4.\n", "\nch1\no4\nA4.\n");
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string& err) {
+            return Contains(out, "reloaded") &&
+                   Contains(err, ":22:1: warning: 'A4.' matches no keyword and is ignored");
+        },
+        10s))
+        << child.Out() << child.Err();
+    EXPECT_TRUE(Contains(child.Err(),
+                         ":20:1: warning: ch1 ends at row 1256, but the song loops "
+                         "at row 1280"))
+        << child.Err();
+    child.Signal(SIGINT);
+    EXPECT_EQ(child.Wait(), 130);
+}
+
+TEST_F(QzrWatch, AQmmlSourceReloadsAndShowsItsErrors) {
+    constexpr const char* kQmml = "harbour_lights.opm.qmml";
+    const ProgramResult built = RunProgram({QzrPath(), "build", kQmml}, dir_.Path());
+    ASSERT_EQ(built.status, 0) << built.err;
+    ChildProcess child(
+        {QzrPath(), "play", "harbour_lights.opm.qzr", "--watch", kQmml, "--seconds", "30"},
+        dir_.Path());
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
+        20s))
+        << child.Out();
+    std::string qmml = ReadText(dir_ / kQmml);
+    const std::string melody = "ch1 a4. b8 >c e |";
+    const std::size_t at = qmml.find(melody);
+    ASSERT_NE(at, std::string::npos);
+    qmml.replace(at, melody.size(), "ch1 b4. b8 >c e |");
+    WriteText(dir_ / kQmml, qmml);
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return Contains(out, "reloaded"); }, 10s))
+        << child.Out() << child.Err();
+
+    qmml.replace(at, melody.size(), "ch1 X4. b8 >c e |");
+    WriteText(dir_ / kQmml, qmml);
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string&, const std::string& err) {
+            return Contains(err,
+                            "qzr: harbour_lights.opm.qmml does not compile (1 error); the "
+                            "old song plays on") &&
+                   Contains(err, "error: 'X' is unknown: notes and commands are lower case");
+        },
+        10s))
+        << child.Err();
+    child.Signal(SIGINT);
+    EXPECT_EQ(child.Wait(), 130);
+    // One reload: the second edit did not replace the song.
+    const std::string out = child.Out();
+    EXPECT_EQ(out.find("reloaded"), out.rfind("reloaded")) << out;
 }
 
 }  // namespace

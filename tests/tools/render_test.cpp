@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <set>
+#include <thread>
 
 #include "child_process.h"
 #include "qzr/test_support/file_bytes.h"
@@ -11,8 +17,6 @@
 
 namespace qzr::test {
 namespace {
-
-using tools::Chip;
 
 constexpr int kRate = 44'100;
 constexpr std::int64_t kTailFrames = 2 * kRate;
@@ -38,13 +42,46 @@ int Peak(const std::vector<std::int16_t>& samples, std::int64_t first, std::int6
     return peak;
 }
 
+// The names in a folder that are not in `known`.
+std::vector<std::string> OtherFiles(const std::filesystem::path& folder,
+                                    const std::set<std::string>& known) {
+    std::vector<std::string> others;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (known.count(name) == 0) others.push_back(name);
+    }
+    std::sort(others.begin(), others.end());
+    return others;
+}
+
+std::uint32_t LE32(const Bytes& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                      bytes[at + 3] << 24);
+}
+
+// A RIFF WAV whose sizes agree with the file's size: the RIFF size and the last chunk, "data",
+// reaching exactly to the end.
+bool HeaderMatchesSize(const Bytes& wav) {
+    if (wav.size() < 12 || LE32(wav, 4) != wav.size() - 8) return false;
+    std::size_t at = 12;
+    while (at + 8 <= wav.size()) {
+        const std::size_t size = LE32(wav, at + 4);
+        const bool data = std::string(wav.begin() + static_cast<std::ptrdiff_t>(at),
+                                      wav.begin() + static_cast<std::ptrdiff_t>(at + 4)) == "data";
+        if (data) return at + 8 + size == wav.size();
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
 class RenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteSineVoice(dir_ / "sine.voice");
         // One whole note of a (o4, 440 Hz) over 64 rows at 6 ticks a row: 1.92 s.
         song_ = CompileInto(dir_.Path(), "tiny.opm.mml",
-                            MakeSource("Tiny", 6, 64, Chip::OPM, {"ch1", "o4", "a1"}), Chip::OPM);
+                            MakeSource("Tiny", 6, 64, SongKind::OPM, {"ch1", "o4", "a1"}),
+                            SongKind::OPM);
     }
     ProgramResult Qzr(std::vector<std::string> args) {
         args.insert(args.begin(), QzrPath());
@@ -136,8 +173,8 @@ TEST_F(RenderTest, FadeEndsInSilence) {
 }
 
 TEST_F(RenderTest, SongThatNeverWrapsNeedsSeconds) {
-    CompileInto(dir_.Path(), "still.opm.mml", MakeSource("Still", 0, 64, Chip::OPM, {"ch1", "a"}),
-                Chip::OPM);
+    CompileInto(dir_.Path(), "still.opm.mml",
+                MakeSource("Still", 0, 64, SongKind::OPM, {"ch1", "a"}), SongKind::OPM);
     const ProgramResult refused = Qzr({"render", "still.opm.mml.qzr"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("--seconds"), std::string::npos) << refused.err;
@@ -145,6 +182,128 @@ TEST_F(RenderTest, SongThatNeverWrapsNeedsSeconds) {
 
     ASSERT_EQ(Qzr({"render", "still.opm.mml.qzr", "--seconds", "0.5"}).status, 0);
     EXPECT_EQ(DecodeSamples(dir_ / "still.opm.mml.wav").size(), 2u * kRate / 2);
+}
+
+// Every run writes a temporary of its own: the output ends as one run's whole render, and every
+// run that says it succeeded did put its render in place.
+TEST_F(RenderTest, RunsAtOnceToOneOutputLeaveOneWholeRender) {
+    constexpr int kRuns = 8;
+    const auto seconds = [](int run) { return std::to_string(0.3 + 0.05 * run); };
+    {
+        std::vector<std::unique_ptr<ChildProcess>> runs;
+        for (int run = 0; run < kRuns; ++run) {
+            runs.push_back(std::make_unique<ChildProcess>(
+                std::vector<std::string>{QzrPath(), "render", "tiny.opm.mml.qzr", "-o", "out.wav",
+                                         "--seconds", seconds(run)},
+                dir_.Path()));
+        }
+        for (auto& run : runs) EXPECT_EQ(run->Wait(), 0) << run->Err();
+    }
+    EXPECT_TRUE(HeaderMatchesSize(ReadBytes(dir_ / "out.wav")));
+    const auto result = DecodeSamples(dir_ / "out.wav");
+    bool matched = false;
+    for (int run = 0; run < kRuns && !matched; ++run) {
+        const std::string alone = "alone" + std::to_string(run) + ".wav";
+        ASSERT_EQ(
+            Qzr({"render", "tiny.opm.mml.qzr", "-o", alone, "--seconds", seconds(run)}).status, 0);
+        matched = DecodeSamples(dir_ / alone) == result;
+    }
+    EXPECT_TRUE(matched) << "the output is no run's render";
+    std::set<std::string> known{"tiny.opm.mml", "tiny.opm.mml.qzr", "sine.voice", "out.wav"};
+    for (int run = 0; run < kRuns; ++run) known.insert("alone" + std::to_string(run) + ".wav");
+    EXPECT_EQ(OtherFiles(dir_.Path(), known), std::vector<std::string>{});
+}
+
+// SIGINT, SIGTERM and SIGHUP in the middle of a render: the process ends by the signal, the file
+// that was there is untouched and nothing else is left behind.
+TEST_F(RenderTest, InterruptedRenderLeavesNoFileBehind) {
+    CompileInto(dir_.Path(), "still.opm.mml",
+                MakeSource("Still", 0, 64, SongKind::OPM, {"ch1", "a"}), SongKind::OPM);
+    const std::set<std::string> known{"tiny.opm.mml",  "tiny.opm.mml.qzr",  "sine.voice",
+                                      "still.opm.mml", "still.opm.mml.qzr", "out.wav"};
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        WriteText(dir_ / "out.wav", "mine");
+        ChildProcess run(
+            {QzrPath(), "render", "still.opm.mml.qzr", "-o", "out.wav", "--seconds", "3000"},
+            dir_.Path());
+        // Interrupt once the render has begun writing.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (OtherFiles(dir_.Path(), known).empty() && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_FALSE(OtherFiles(dir_.Path(), known).empty()) << "the render wrote nothing";
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        run.Signal(signal);
+        EXPECT_EQ(run.Wait(), 128 + signal);
+        EXPECT_EQ(ReadText(dir_ / "out.wav"), "mine");
+        EXPECT_EQ(OtherFiles(dir_.Path(), known), std::vector<std::string>{});
+    }
+}
+
+// A link planted where a render writes is never written through: not at the name the render
+// once used for its partial file, and not at the output itself (the link is replaced).
+TEST_F(RenderTest, LinksBesideOrAtTheOutputAreNeverFollowed) {
+    WriteText(dir_ / "victim", "victim");
+    std::filesystem::create_symlink(dir_ / "victim", dir_ / "out.wav.partial");
+    std::filesystem::create_symlink(dir_ / "victim", dir_ / "link.wav");
+    for (const std::string output : {"out.wav", "link.wav"}) {
+        SCOPED_TRACE(output);
+        const ProgramResult result =
+            Qzr({"render", "tiny.opm.mml.qzr", "-o", output, "--seconds", "0.25"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(ReadText(dir_ / "victim"), "victim");
+        EXPECT_FALSE(std::filesystem::is_symlink(dir_ / output));
+        EXPECT_EQ(DecodeSamples(dir_ / output).size(), 2u * kRate / 4);
+    }
+}
+
+// A render replacing an earlier one keeps its mode.
+TEST_F(RenderTest, ReplacedOutputKeepsItsMode) {
+    for (const unsigned mode : {0640u, 0600u, 0664u}) {
+        SCOPED_TRACE(mode);
+        WriteText(dir_ / "out.wav", "old");
+        ASSERT_EQ(chmod((dir_ / "out.wav").c_str(), mode), 0);
+        ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "out.wav", "--seconds", "0.1"}).status,
+                  0);
+        struct stat info {};
+        ASSERT_EQ(stat((dir_ / "out.wav").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, mode);
+    }
+}
+
+// An empty or cut-off file, or another chip's song, is no song of its kind: its "length" (a
+// 17-hour one for an empty file) says nothing, so it renders only for the length given.
+TEST_F(RenderTest, FileThatIsNoSongOfItsKindRendersOnlyWithSeconds) {
+    const Bytes tiny = ReadBytes(song_);
+    const Bytes tinyOPN2 = ReadBytes(CompileInto(
+        dir_.Path(), "tiny.opn2.mml",
+        MakeSource("Tiny", 2, 64, SongKind::OPN2, {"ch1", "o4", "a1"}), SongKind::OPN2));
+    struct Case {
+        std::string name;
+        Bytes bytes;
+        std::string chip;
+        std::string reason;
+    };
+    const std::vector<Case> cases{
+        {"empty.qzr", {}, "opm", "the file is empty"},
+        {"cut.qzr", Bytes(tiny.begin(), tiny.begin() + 200), "opm", "inside its 272-byte header"},
+        {"other.qzr", tinyOPN2, "opm", "the shape of an OPN2 song"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir_ / c.name, c.bytes);
+        const ProgramResult refused = Qzr({"render", c.name, "--chip", c.chip, "-o", "out.wav"});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_NE(refused.err.find(c.reason), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find("--seconds"), std::string::npos) << refused.err;
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "out.wav"));
+        const ProgramResult given =
+            Qzr({"render", c.name, "--chip", c.chip, "-o", "out.wav", "--seconds", "0.5"});
+        ASSERT_EQ(given.status, 0) << given.err;
+        EXPECT_EQ(DecodeSamples(dir_ / "out.wav").size(), 2u * kRate / 2);
+        std::filesystem::remove(dir_ / "out.wav");
+    }
 }
 
 TEST_F(RenderTest, BadArgumentsAndUnreadableFilesGiveStatusTwo) {

@@ -18,19 +18,19 @@ void WriteSineVoice(const std::filesystem::path& path) {
                       0x07});                  // connection 7: every slot a carrier
 }
 
-std::string MakeSource(const std::string& title, int speed, int rowCount, tools::Chip chip,
+std::string MakeSource(const std::string& title, int speed, int rowCount, SongKind kind,
                        const std::vector<std::string>& body, const std::string& voice) {
     std::string text =
         title + "\n" + std::to_string(speed) + "\n" + std::to_string(rowCount) + "\n";
-    for (int v = 0; v < tools::TargetFor(chip).channelCount; ++v) text += "11\n" + voice + "\n";
+    for (int v = 0; v < TargetFor(kind).channelCount; ++v) text += "11\n" + voice + "\n";
     for (const auto& line : body) text += line + "\n";
     return text;
 }
 
 std::filesystem::path CompileInto(const std::filesystem::path& folder, const std::string& name,
-                                  const std::string& source, tools::Chip chip) {
+                                  const std::string& source, SongKind kind) {
     WriteText(folder / name, source);
-    const CompileResult result = CompileFile(folder / name, tools::TargetFor(chip), folder);
+    const CompileResult result = CompileFile(folder / name, TargetFor(kind), folder);
     EXPECT_EQ(result.status, CompileStatus::Ok) << result.failedPath;
     const auto song = folder / (name + ".qzr");
     WriteBytes(song, result.song);

@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "qzr/format/song_image.h"
 #include "qzr/tools/channel_list.h"
 #include "qzr/tools/info.h"
 #include "qzr/tools/song_rotation.h"
-#include "qzr/tools/song_view.h"
 
 namespace qzr::test {
 namespace {
-
-using tools::Chip;
 
 TEST(ChannelList, ParsesNumbersFromOneWithinTheChip) {
     struct Case {
@@ -55,17 +53,6 @@ TEST(RowRange, EitherEndMayBeLeftOut) {
     }
 }
 
-TEST(SongView, ChipFromNameAndNoteNames) {
-    EXPECT_EQ(tools::ChipFromFileName("dir.opn2.x/song.opm.mml.qzr"), Chip::OPM);
-    EXPECT_EQ(tools::ChipFromFileName("song.opn2.mml.qzr"), Chip::OPN2);
-    EXPECT_EQ(tools::ChipFromFileName("song.opm.opn2.qzr"), std::nullopt);
-    EXPECT_EQ(tools::ChipFromFileName("songopm.qzr"), std::nullopt);
-    const std::vector<std::string> names{tools::NoteName(0),  tools::NoteName(1),
-                                         tools::NoteName(2),  tools::NoteName(49),
-                                         tools::NoteName(96), tools::NoteName(97)};
-    EXPECT_EQ(names, (std::vector<std::string>{"---", "C-0", "C#0", "C-4", "B-7", "?61"}));
-}
-
 TEST(RotateRows, StartsAtTheGivenRowAndFillsMissingRowsAsThePlayerDoes) {
     const SongTarget& target = kOPN2Target;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(target.RowOffset(3)), 0);
@@ -73,8 +60,8 @@ TEST(RotateRows, StartsAtTheGivenRowAndFillsMissingRowsAsThePlayerDoes) {
     for (int row = 0; row < 3; ++row)
         bytes[static_cast<std::size_t>(target.RowOffset(row))] =
             static_cast<std::uint8_t>(10 + row);
-    const tools::SongView song(Chip::OPN2, bytes);
-    const tools::SongView rotated(Chip::OPN2, tools::RotateRows(song, 2));
+    const SongImage song(SongKind::OPN2, bytes);
+    const SongImage rotated(SongKind::OPN2, tools::RotateRows(song, 2));
     ASSERT_EQ(rotated.RowCount(), 4);
     std::vector<int> notes;
     for (int row = 0; row < 4; ++row) notes.push_back(rotated.Note(row, 0));
@@ -108,8 +95,8 @@ TEST(RotateRows, HeldNotesAreKeyedAgainWhereTheNewSongTakesOver) {
     put(5, 2, 52, 1);
     put(0, 3, 53, 1);  // ch4: held, its pitch changed under legato at row 4
     put(4, 3, 54, 0);
-    const tools::SongView song(tools::Chip::OPM, bytes);
-    const tools::SongView rotated(tools::Chip::OPM, tools::RotateRowsKeepingHeldNotes(song, 5));
+    const SongImage song(SongKind::OPM, bytes);
+    const SongImage rotated(SongKind::OPM, tools::RotateRowsKeepingHeldNotes(song, 5));
     std::vector<std::pair<int, int>> rowZero;
     for (int c = 0; c < 5; ++c) rowZero.emplace_back(rotated.Note(0, c), rotated.Key(0, c));
     EXPECT_EQ(rowZero,

@@ -10,13 +10,11 @@
 #include "qzr/test_support/file_bytes.h"
 #include "qzr/test_support/temp_dir.h"
 #include "qzr/tools/render.h"
-#include "qzr/tools/song_loading.h"
+#include "qzr/tools/song_input.h"
 #include "song_fixture.h"
 
 namespace qzr::test {
 namespace {
-
-using tools::Chip;
 
 constexpr int kRate = 44'100;
 constexpr int kWindow = 441;              // 10 ms of envelope
@@ -109,11 +107,11 @@ Measured Measure(const std::vector<std::int16_t>& interleaved) {
 
 Measured RenderVoice(const TempDir& dir, const std::string& voice, const std::string& octave,
                      double lateSeconds) {
-    const auto song = CompileInto(
-        dir.Path(), voice + ".opm.mml",
-        MakeSource(voice, 6, 128, Chip::OPM, {"ch1", octave, "a1"}, "voices/" + voice + ".voice"),
-        Chip::OPM);
-    const auto view = tools::LoadSongView(song, Chip::OPM, stderr);
+    const auto song = CompileInto(dir.Path(), voice + ".opm.mml",
+                                  MakeSource(voice, 6, 128, SongKind::OPM, {"ch1", octave, "a1"},
+                                             "voices/" + voice + ".voice"),
+                                  SongKind::OPM);
+    const auto view = tools::LoadSongImage(song, SongKind::OPM, stderr);
     tools::RenderOptions options;
     std::string error;
     const auto length = tools::PlanRender(*view, options, error);

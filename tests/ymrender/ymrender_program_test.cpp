@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -63,6 +64,29 @@ TEST(Ymrender, BadInputGivesItsLineAndStatusTwo) {
         EXPECT_EQ(out.errors, c.errors);
     }
     EXPECT_EQ(qzr::test::ReadText(dir / "keep.wav"), "precious");
+}
+
+// The output is replaced through a temporary of its own: a link planted at the name once used
+// for it, or at the output, is never written through, and the output keeps its mode.
+TEST(Ymrender, ReplacesItsOutputWithoutFollowingLinksAndKeepsItsMode) {
+    qzr::test::TempDir dir("ymrender");
+    qzr::test::WriteText(dir / "good.txt", "0 8 0\n");
+    qzr::test::WriteText(dir / "victim", "victim");
+    std::filesystem::create_symlink(dir / "victim", dir / "out.wav.part");
+    std::filesystem::create_symlink(dir / "victim", dir / "link.wav");
+    qzr::test::WriteText(dir / "kept.wav", "old");
+    ASSERT_EQ(chmod((dir / "kept.wav").c_str(), 0640), 0);
+    for (const std::string output : {"out.wav", "link.wav", "kept.wav"}) {
+        SCOPED_TRACE(output);
+        const Outcome out = RunYmrender(dir, "good.txt --samples 10 -o " + output);
+        EXPECT_EQ(out.status, 0) << out.errors;
+        EXPECT_EQ(qzr::test::ReadText(dir / "victim"), "victim");
+        EXPECT_FALSE(std::filesystem::is_symlink(dir / output));
+        EXPECT_EQ(qzr::test::ReadBytes(dir / output).size(), 44u + 40u);
+    }
+    struct stat info {};
+    ASSERT_EQ(stat((dir / "kept.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 }  // namespace

@@ -7,25 +7,27 @@
 #include <optional>
 #include <string>
 
+#include "qzr/format/song_image.h"
+#include "qzr/tools/build.h"
 #include "qzr/tools/channel_list.h"
 #include "qzr/tools/check.h"
 #include "qzr/tools/diff.h"
 #include "qzr/tools/info.h"
 #include "qzr/tools/play.h"
 #include "qzr/tools/render.h"
-#include "qzr/tools/song_loading.h"
-#include "qzr/tools/song_view.h"
+#include "qzr/tools/song_input.h"
+#include "qzr/tools/voice.h"
 
 namespace {
 
-using qzr::tools::Chip;
+using qzr::SongKind;
 
 constexpr int kUsageError = 2;
 
 // --chip as given, else what the file name says; nullopt after a message.
-std::optional<Chip> ResolveChip(const std::string& chipOption, const std::string& path) {
-    if (!chipOption.empty()) return qzr::tools::ParseChip(chipOption);
-    if (const auto chip = qzr::tools::ChipFromFileName(path)) return chip;
+std::optional<SongKind> ResolveSongKind(const std::string& chipOption, const std::string& path) {
+    if (!chipOption.empty()) return qzr::ParseSongKind(chipOption);
+    if (const auto kind = qzr::SongKindFromFileName(path)) return kind;
     std::fprintf(stderr,
                  "qzr: %s: the name does not say the chip (.opm. or .opn2.); give --chip opm or "
                  "--chip opn2\n",
@@ -48,12 +50,12 @@ struct RenderArgs {
 };
 
 int RunRenderCommand(const RenderArgs& args) {
-    const auto chip = ResolveChip(args.chip, args.song);
-    if (!chip) return kUsageError;
-    const int channels = qzr::tools::TargetFor(*chip).channelCount;
+    const auto kind = ResolveSongKind(args.chip, args.song);
+    if (!kind) return kUsageError;
+    const int channels = qzr::TargetFor(*kind).channelCount;
     qzr::tools::RenderOptions options;
     options.song = args.song;
-    options.chip = *chip;
+    options.kind = *kind;
     options.output = args.output;
     options.loops = args.loops;
     options.seconds = args.seconds;
@@ -80,8 +82,6 @@ struct InfoArgs {
 };
 
 int RunInfoCommand(const InfoArgs& args) {
-    const auto chip = ResolveChip(args.chip, args.song);
-    if (!chip) return kUsageError;
     qzr::tools::RowRange range;
     if (!args.rows.empty()) {
         const auto parsed = qzr::tools::ParseRowRange(args.rows);
@@ -92,9 +92,24 @@ int RunInfoCommand(const InfoArgs& args) {
         }
         range = *parsed;
     }
-    const auto song = qzr::tools::LoadSongView(args.song, *chip, stderr);
+    std::optional<qzr::tools::LoadedSong> song;
+    if (qzr::tools::IsQmmlSource(args.song)) {
+        // A source says its chip with #chip or its name; --chip only where neither does.
+        auto built = qzr::tools::BuildInMemory(
+            args.song, args.chip.empty() ? std::nullopt : qzr::ParseSongKind(args.chip), stderr);
+        if (!built) return kUsageError;
+        const auto size = static_cast<std::uint64_t>(built->song.size());
+        qzr::SongImage image{built->classic.kind, std::move(built->song)};
+        auto findings = qzr::CheckSongImage(image, size);
+        song.emplace(qzr::tools::LoadedSong{std::move(image), size, std::move(findings)});
+    } else {
+        const auto kind = ResolveSongKind(args.chip, args.song);
+        if (!kind) return kUsageError;
+        song = qzr::tools::LoadSong(args.song, *kind, stderr);
+    }
     if (!song) return kUsageError;
-    std::fputs(qzr::tools::DescribeSong(*song, args.song, range).c_str(), stdout);
+    std::fputs(qzr::tools::DescribeSong(song->image, args.song, range, song->findings).c_str(),
+               stdout);
     return 0;
 }
 
@@ -105,11 +120,11 @@ struct PlayArgs {
 };
 
 int RunPlayCommand(const PlayArgs& args) {
-    const auto chip = ResolveChip(args.chip, args.song);
-    if (!chip) return kUsageError;
+    const auto kind = ResolveSongKind(args.chip, args.song);
+    if (!kind) return kUsageError;
     qzr::tools::PlayOptions options;
     options.song = args.song;
-    options.chip = *chip;
+    options.kind = *kind;
     options.loops = args.loops;
     options.seconds = args.seconds;
     if (!args.watch.empty()) options.watch = args.watch;
@@ -120,7 +135,7 @@ int RunPlayCommand(const PlayArgs& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"qzr: render, play, inspect, check and compare songs"};
+    CLI::App app{"qzr: build, render, play, inspect, check and compare songs"};
     app.require_subcommand(0, 1);
 
     RenderArgs render;
@@ -142,14 +157,43 @@ int main(int argc, char** argv) {
 
     InfoArgs info;
     CLI::App* infoCommand = app.add_subcommand("info", "header, voices, timing and rows of a song");
-    infoCommand->add_option("song", info.song, "song file (.qzr)")->required();
+    infoCommand->add_option("song", info.song, "song file (.qzr) or qmml source")->required();
     AddChipOption(*infoCommand, info.chip);
     infoCommand->add_option("--rows", info.rows, "rows A:B (from 0, both included)");
+
+    std::string buildSource, buildOutput;
+    CLI::App* buildCommand = app.add_subcommand("build", "compile a qmml source into a song file");
+    buildCommand->add_option("source", buildSource, "qmml source (NAME.opm.qmml, NAME.opn2.qmml)")
+        ->required();
+    buildCommand->add_option("-o,--output", buildOutput,
+                             "song file (default: the source's name with .qmml replaced by .qzr)");
+
+    std::string lowerSource, lowerFolder;
+    CLI::App* lowerCommand = app.add_subcommand(
+        "lower", "write a qmml source as the classic source and voice files opmcomp reads");
+    lowerCommand->add_option("source", lowerSource, "qmml source")->required();
+    lowerCommand->add_option("-o,--output", lowerFolder, "folder for the classic files")
+        ->required();
+
+    qzr::tools::VoiceOptions voice;
+    std::string voiceFile, voiceOutput;
+    CLI::App* voiceCommand = app.add_subcommand(
+        "voice", "show a voice as text, write it as a voice file, or hear it on one note");
+    voiceCommand->add_option("file", voiceFile, "NAME.voice, or a qmml text defining voices")
+        ->required();
+    voiceCommand->add_option("--voice", voice.number, "which @N of a text")
+        ->check(CLI::Range(0, 255));
+    voiceCommand->add_option("-o,--output", voiceOutput,
+                             "X.voice (the 25 bytes) or X.wav / X.flac (the voice on one note)");
+    voiceCommand->add_option("--note", voice.note, "the note heard (default o4a)");
+    voiceCommand->add_option("--seconds", voice.seconds, "how long it is held (default 2)")
+        ->check(CLI::PositiveNumber);
 
     std::string checkSource, checkChip;
     CLI::App* checkCommand =
         app.add_subcommand("check", "what the compiler would ignore or get wrong in a source");
-    checkCommand->add_option("source", checkSource, "MML source")->required();
+    checkCommand->add_option("source", checkSource, "MML source (classic, or qmml: NAME.qmml)")
+        ->required();
     AddChipOption(*checkCommand, checkChip);
 
     std::string diffA, diffB, diffChip;
@@ -181,16 +225,32 @@ int main(int argc, char** argv) {
         return status == 0 ? 0 : kUsageError;
     }
     if (renderCommand->parsed()) return RunRenderCommand(render);
+    if (buildCommand->parsed()) {
+        return qzr::tools::RunBuild(buildSource, buildOutput, stdout, stderr);
+    }
+    if (lowerCommand->parsed()) {
+        return qzr::tools::RunLower(lowerSource, lowerFolder, stdout, stderr);
+    }
+    if (voiceCommand->parsed()) {
+        voice.file = voiceFile;
+        voice.output = voiceOutput;
+        return qzr::tools::RunVoice(voice, stdout, stderr);
+    }
     if (infoCommand->parsed()) return RunInfoCommand(info);
     if (checkCommand->parsed()) {
-        const auto chip = ResolveChip(checkChip, checkSource);
-        if (!chip) return kUsageError;
-        return qzr::tools::RunCheck(checkSource, qzr::tools::TargetFor(*chip), stderr);
+        if (qzr::tools::IsQmmlSource(checkSource)) {
+            return qzr::tools::RunQmmlCheck(
+                checkSource, checkChip.empty() ? std::nullopt : qzr::ParseSongKind(checkChip),
+                stderr);
+        }
+        const auto kind = ResolveSongKind(checkChip, checkSource);
+        if (!kind) return kUsageError;
+        return qzr::tools::RunCheck(checkSource, qzr::TargetFor(*kind), stderr);
     }
     if (diffCommand->parsed()) {
-        const auto chip = ResolveChip(diffChip, diffA);
-        if (!chip) return kUsageError;
-        return qzr::tools::RunDiff(diffA, diffB, *chip, stdout, stderr);
+        const auto kind = ResolveSongKind(diffChip, diffA);
+        if (!kind) return kUsageError;
+        return qzr::tools::RunDiff(diffA, diffB, *kind, stdout, stderr);
     }
     if (playCommand->parsed()) return RunPlayCommand(play);
     if (devicesCommand->parsed()) {

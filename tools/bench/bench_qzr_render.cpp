@@ -12,33 +12,35 @@
 #include "qzr/compiler/compile_song.h"
 #include "qzr/emulator_core/ym2151.h"
 #include "qzr/emulator_engine/engine.h"
+#include "qzr/format/song_image.h"
+#include "qzr/format/ym2151_registers.h"
 #include "qzr/tools/render.h"
-#include "qzr/tools/song_view.h"
 
 namespace {
 
-using qzr::tools::Chip;
+using qzr::SongKind;
+namespace ym2151 = qzr::ym2151;
 
 struct CompiledExample {
     std::filesystem::path path;
-    qzr::tools::SongView view;
+    qzr::SongImage view;
 };
 
-CompiledExample CompileExample(const char* name, Chip chip) {
+CompiledExample CompileExample(const char* name, SongKind kind) {
     const std::filesystem::path examples = std::filesystem::path(QZR_SOURCE_DIR) / "examples";
-    auto result = qzr::CompileFile(examples / name, qzr::tools::TargetFor(chip), examples);
+    auto result = qzr::CompileFile(examples / name, qzr::TargetFor(kind), examples);
     const auto path =
         std::filesystem::temp_directory_path() / (std::string("bench_") + name + ".qzr");
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(result.song.data()),
                static_cast<std::streamsize>(result.song.size()));
-    return {path, qzr::tools::SongView(chip, std::move(result.song))};
+    return {path, qzr::SongImage(kind, std::move(result.song))};
 }
 
-void RenderExample(benchmark::State& state, const char* name, Chip chip) {
-    const CompiledExample example = CompileExample(name, chip);
+void RenderExample(benchmark::State& state, const char* name, SongKind kind) {
+    const CompiledExample example = CompileExample(name, kind);
     qzr::tools::RenderOptions options;
-    options.chip = chip;
+    options.kind = kind;
     std::string error;
     const auto length = qzr::tools::PlanRender(example.view, options, error);
     for (auto _ : state) {
@@ -60,7 +62,7 @@ void RenderExample(benchmark::State& state, const char* name, Chip chip) {
 
 // The bare core over the same span, every channel keyed on with a full-level voice.
 void CoreAlone(benchmark::State& state) {
-    const CompiledExample example = CompileExample("harbour_lights.opm.mml", Chip::OPM);
+    const CompiledExample example = CompileExample("harbour_lights.opm.mml", SongKind::OPM);
     qzr::tools::RenderOptions options;
     std::string error;
     const auto length = qzr::tools::PlanRender(example.view, options, error);
@@ -72,13 +74,14 @@ void CoreAlone(benchmark::State& state) {
         qzr::emulator::YM2151 chip;
         for (int c = 0; c < 8; ++c) {
             const auto voice = example.view.Voice(c);
-            chip.Write(static_cast<std::uint8_t>(0x20 + c), voice.control);
+            chip.Write(static_cast<std::uint8_t>(ym2151::kRegChannelControlBase + c),
+                       voice.control);
             for (int j = 0; j < 24; ++j) {
-                chip.Write(static_cast<std::uint8_t>(0x40 + 8 * j + c),
+                chip.Write(static_cast<std::uint8_t>(ym2151::kRegOperatorBase + 8 * j + c),
                            voice.operatorBytes[static_cast<std::size_t>(j)]);
             }
-            chip.Write(static_cast<std::uint8_t>(0x28 + c), 0x4A);
-            chip.Write(0x08, static_cast<std::uint8_t>(0x78 | c));
+            chip.Write(static_cast<std::uint8_t>(ym2151::kRegKeyCodeBase + c), 0x4A);
+            chip.Write(ym2151::kRegKeyOn, static_cast<std::uint8_t>(ym2151::kKeyOnSlotMask | c));
         }
         for (std::size_t done = 0; done < nativeSamples; done += out.size()) {
             chip.Generate(std::span(out.data(), std::min(out.size(), nativeSamples - done)));
@@ -88,9 +91,9 @@ void CoreAlone(benchmark::State& state) {
     std::filesystem::remove(example.path);
 }
 
-BENCHMARK_CAPTURE(RenderExample, harbour_lights_opm, "harbour_lights.opm.mml", Chip::OPM)
+BENCHMARK_CAPTURE(RenderExample, harbour_lights_opm, "harbour_lights.opm.mml", SongKind::OPM)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(RenderExample, harbour_lights_opn2, "harbour_lights.opn2.mml", Chip::OPN2)
+BENCHMARK_CAPTURE(RenderExample, harbour_lights_opn2, "harbour_lights.opn2.mml", SongKind::OPN2)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(CoreAlone)->Unit(benchmark::kMillisecond);
 

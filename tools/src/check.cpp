@@ -1,13 +1,14 @@
 #include "qzr/tools/check.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
+#include "qzr/common/file_reading.h"
 #include "qzr/common/to_integer.h"
 #include "qzr/compiler/compile_song.h"
-#include "qzr/common/file_reading.h"
 #include "qzr/compiler/source_lines.h"
-#include "qzr/tools/song_view.h"
+#include "qzr/format/song_image.h"
 
 namespace qzr::tools {
 namespace {
@@ -36,8 +37,7 @@ std::filesystem::path ResolveVoice(const std::string& path, const std::filesyste
 
 // The row count the player plays, from the header bytes the compiler wrote.
 int PlayedRowCount(const std::vector<std::uint8_t>& song, const SongTarget& target) {
-    const Chip chip = target.channelCount == kOPMTarget.channelCount ? Chip::OPM : Chip::OPN2;
-    return SongView(chip, song).RowCount();
+    return SongImage(KindOf(target), song).RowCount();
 }
 
 class Checker {
@@ -75,7 +75,8 @@ public:
         }
     }
 
-    void Voices(const std::vector<std::string_view>& lines, const std::filesystem::path& base) {
+    void Voices(const std::vector<std::string_view>& lines, const std::filesystem::path& base,
+                const std::filesystem::path& sourceFolder) {
         const int needed = target_.FirstBodyLine() - 1;
         if (static_cast<int>(lines.size()) < needed) {
             Warn(static_cast<int>(lines.size()) + 1, 1,
@@ -99,8 +100,16 @@ public:
             const std::string path(LineAt(lines, panLine + 1));
             const auto bytes = ReadFileBytes(ResolveVoice(path, base), kVoiceFileBytes);
             if (!bytes) {
+                // The compiler opens voice paths from the folder it runs in, not the source's.
+                const bool besideSource =
+                    !path.empty() && !std::filesystem::path(path).is_absolute() &&
+                    ReadFileBytes(ResolveVoice(path, sourceFolder), kVoiceFileBytes).has_value();
                 Warn(panLine + 1, 1,
-                     "cannot read voice file '" + path + "'; the compiler stops here");
+                     "cannot read voice file '" + path + "'; the compiler stops here" +
+                         (besideSource ? " (voice paths open from the folder the compiler runs "
+                                         "in; this one opens from the source's folder, so run "
+                                         "the compiler there)"
+                                       : ""));
                 missingVoiceLines_.push_back(panLine + 1);
             } else if (bytes->size() < kVoiceFileBytes) {
                 Warn(panLine + 1, 1,
@@ -113,6 +122,22 @@ public:
     const std::vector<int>& MissingVoiceLines() const { return missingVoiceLines_; }
 
     void BodyLine(const BodyLineReport& report) {
+        if (report.setsFreeLength ||
+            (report.keyword != nullptr && report.keyword->kind == KeywordKind::DefaultLength)) {
+            EndLengthCause();
+            if (report.stateAfter.defaultLength < 1) {
+                lengthCause_ = Cause{report.lineNumber, report.stateAfter.defaultLength};
+            }
+        }
+        if (report.keyword != nullptr && (report.keyword->kind == KeywordKind::OctaveUp ||
+                                          report.keyword->kind == KeywordKind::OctaveDown ||
+                                          report.keyword->kind == KeywordKind::Octave)) {
+            EndOctaveCause();
+            const std::int32_t octave = report.stateAfter.octave;
+            if (octave < kLowestOctave || octave > kHighestOctave) {
+                octaveCause_ = Cause{report.lineNumber, octave};
+            }
+        }
         if (report.keyword == nullptr) {
             UnknownOrLengthLine(report);
             return;
@@ -134,24 +159,86 @@ public:
         sectionEnd_ = report.stateAfter.row;
     }
 
-    void Finish() { EndSection(); }
+    void Finish() {
+        EndSection();
+        EndLengthCause();
+        EndOctaveCause();
+        for (const auto& [text, group] : unknown_) {
+            if (group.lines.size() < 2) continue;
+            std::string& message = out_[group.diagnostic].message;
+            message += " (also on line" + std::string(group.lines.size() > 2 ? "s " : " ");
+            constexpr std::size_t kListed = 3;
+            for (std::size_t i = 1; i < group.lines.size() && i <= kListed; ++i) {
+                if (i > 1) message += ", ";
+                message += std::to_string(group.lines[i]);
+            }
+            if (group.lines.size() - 1 > kListed) {
+                message += " and " + std::to_string(group.lines.size() - 1 - kListed) + " more";
+            }
+            message += ")";
+        }
+    }
 
 private:
     void Warn(int line, int column, std::string message) {
         out_.push_back({line, column, std::move(message)});
     }
 
-    void UnknownOrLengthLine(const BodyLineReport& report) {
-        if (report.setsFreeLength) {
-            if (report.stateAfter.defaultLength < 1) {
-                Warn(report.lineNumber, 1,
-                     "default length " + std::to_string(report.stateAfter.defaultLength) +
-                         " is below 1 row; notes after it do not move on");
-            }
-            return;
+    // A state that makes later notes go wrong: reported once, at the line that set it, with
+    // the notes it spoils counted.
+    struct Cause {
+        int line = 0;
+        std::int32_t value = 0;
+        int notes = 0;
+        int firstNote = 0;
+        int lastNote = 0;
+        void Count(int noteLine) {
+            if (notes++ == 0) firstNote = noteLine;
+            lastNote = noteLine;
         }
+        std::string Lines() const {
+            return firstNote == lastNote
+                       ? "line " + std::to_string(firstNote)
+                       : "lines " + std::to_string(firstNote) + " to " + std::to_string(lastNote);
+        }
+    };
+
+    void EndLengthCause() {
+        if (!lengthCause_) return;
+        const Cause& cause = *lengthCause_;
+        Warn(cause.line, 1,
+             "default length " + std::to_string(cause.value) + " is below 1 row; " +
+                 (cause.notes == 0 ? std::string("notes after it would not move on")
+                  : cause.notes == 1
+                      ? "the note or rest using it (" + cause.Lines() + ") does not move on"
+                      : "the " + std::to_string(cause.notes) + " notes and rests using it (" +
+                            cause.Lines() + ") do not move on"));
+        lengthCause_.reset();
+    }
+
+    void EndOctaveCause() {
+        if (!octaveCause_) return;
+        const Cause& cause = *octaveCause_;
+        if (cause.notes > 0) {
+            Warn(cause.line, 1,
+                 "octave " + std::to_string(cause.value) + " is outside octaves 0 to 7: " +
+                     (cause.notes == 1
+                          ? "the note in it (" + cause.Lines() + ") does not sound as written"
+                          : "the " + std::to_string(cause.notes) + " notes in it (" +
+                                cause.Lines() + ") do not sound as written"));
+        }
+        octaveCause_.reset();
+    }
+
+    void UnknownOrLengthLine(const BodyLineReport& report) {
+        if (report.setsFreeLength) return;
         const std::string_view text = report.text;
         if (text.find_first_not_of(" \t") == std::string_view::npos) return;  // blank lines
+        // The same slip on many lines is one warning, with the other lines listed.
+        auto [group, added] = unknown_.try_emplace(std::string(text));
+        group->second.lines.push_back(report.lineNumber);
+        if (!added) return;
+        group->second.diagnostic = out_.size();
         std::string message = "'" + std::string(text) + "' matches no keyword and is ignored";
         if (const std::string hint = SuggestKeyword(text, target_); !hint.empty()) {
             message += "; " + hint;
@@ -165,16 +252,19 @@ private:
             keyword.rows != 0 ? keyword.rows : report.stateAfter.defaultLength;
         const bool isNote = keyword.kind == KeywordKind::Note;
         if (length < 1) {
-            Warn(report.lineNumber, 1,
-                 std::string(isNote ? "note" : "rest") + " length " + std::to_string(length) +
-                     " is below 1 row");
+            if (keyword.rows == 0 && lengthCause_) {
+                lengthCause_->Count(report.lineNumber);
+            } else {
+                Warn(report.lineNumber, 1,
+                     std::string(isNote ? "note" : "rest") + " length " + std::to_string(length) +
+                         " is below 1 row");
+            }
         }
         if (!isNote) return;
         const std::int32_t octave = report.stateAfter.octave;
         if (octave < kLowestOctave || octave > kHighestOctave) {
-            Warn(report.lineNumber, 1,
-                 "note in octave " + std::to_string(octave) +
-                     " is outside octaves 0 to 7 and does not sound as written");
+            if (!octaveCause_) octaveCause_ = Cause{report.lineNumber, octave};
+            octaveCause_->Count(report.lineNumber);
         }
         if (report.rowBefore >= rowCount_ && !pastEndWarned_) {
             pastEndWarned_ = true;
@@ -197,6 +287,13 @@ private:
     const SongTarget& target_;
     std::vector<Diagnostic>& out_;
     std::vector<int> missingVoiceLines_;
+    std::optional<Cause> lengthCause_;
+    std::optional<Cause> octaveCause_;
+    struct UnknownGroup {
+        std::size_t diagnostic = 0;
+        std::vector<int> lines;
+    };
+    std::map<std::string, UnknownGroup> unknown_;
     int rowCount_ = 0;
     int channel_ = 0;
     int sectionLine_ = 1;
@@ -212,7 +309,7 @@ std::vector<Diagnostic> CheckSource(std::span<const std::uint8_t> source, const 
     std::vector<Diagnostic> found;
     Checker checker(target, found);
     std::vector<std::string_view> lines = SplitLines(source);
-    checker.Voices(lines, baseFolder);
+    checker.Voices(lines, baseFolder, sourcePath.parent_path());
 
     // A missing voice stops the compiler; a readable stand-in lets the body be checked anyway.
     const std::string standIn = std::filesystem::absolute(sourcePath).string();

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "qzr/tools/song_loading.h"
+#include "qzr/tools/song_input.h"
 
 namespace qzr::tools {
 namespace {
@@ -19,7 +19,7 @@ std::string Hex(int value) {
 }
 
 // One line a voice: how many of its bytes differ and the first of them.
-void CompareVoices(const SongView& a, const SongView& b, std::string& text) {
+void CompareVoices(const SongImage& a, const SongImage& b, std::string& text) {
     for (int v = 0; v < a.Target().VoiceCount(); ++v) {
         const VoiceRecord x = a.Voice(v);
         const VoiceRecord y = b.Voice(v);
@@ -41,7 +41,7 @@ void CompareVoices(const SongView& a, const SongView& b, std::string& text) {
 
 }  // namespace
 
-std::string DescribeDifferences(const SongView& a, const SongView& b) {
+std::string DescribeDifferences(const SongImage& a, const SongImage& b) {
     std::string text;
     if (a.Title() != b.Title()) text += "title: \"" + a.Title() + "\" vs \"" + b.Title() + "\"\n";
     CompareVoices(a, b, text);
@@ -78,10 +78,11 @@ std::string DescribeDifferences(const SongView& a, const SongView& b) {
     return text;
 }
 
-int RunDiff(const std::string& a, const std::string& b, Chip chip, std::FILE* out, std::FILE* err) {
-    const auto first = LoadSongView(a, chip, err);
+int RunDiff(const std::string& a, const std::string& b, SongKind kind, std::FILE* out,
+            std::FILE* err) {
+    const auto first = LoadSongImage(a, kind, err);
     if (!first) return 2;
-    const auto second = LoadSongView(b, chip, err);
+    const auto second = LoadSongImage(b, kind, err);
     if (!second) return 2;
     const std::string text = DescribeDifferences(*first, *second);
     std::fputs(text.c_str(), out);

@@ -1,11 +1,13 @@
 #include "qzr/tools/engine_port.h"
 
+#include "qzr/format/ym2151_registers.h"
+
 namespace qzr::tools {
 namespace {
 
-constexpr std::uint8_t kRegKeyOn = 0x08;
-constexpr std::uint8_t kChannelBits = 0x07;
-constexpr std::uint8_t kSlotBits = 0x78;
+using ym2151::kRegKeyOn;
+constexpr std::uint8_t kChannelBits = ym2151::kKeyOnChannelMask;
+constexpr std::uint8_t kSlotBits = ym2151::kKeyOnSlotMask;
 
 // The engine calls a plain procedure; these carry the player's tick and the observer to it.
 std::atomic<player::TickProcedure> gPlayerTick{nullptr};
@@ -107,7 +109,8 @@ void EnginePort::SetTickLimit(std::uint64_t ticks) {
 }
 
 void EnginePort::KeyOffAll() {
-    for (std::uint8_t channel = 0; channel < 8; ++channel) WriteRegister(kRegKeyOn, channel);
+    for (std::uint8_t channel = 0; channel < ym2151::kChannelCount; ++channel)
+        WriteRegister(kRegKeyOn, channel);
 }
 
 int EnginePort::BetwInt(player::TickProcedure tick) {

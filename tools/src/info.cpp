@@ -6,10 +6,12 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "qzr/compiler/qmml_voice.h"
+#include "qzr/format/player_timing.h"
+#include "qzr/format/rows.h"
+
 namespace qzr::tools {
 namespace {
-
-constexpr std::array<const char*, 4> kSlotNames{"M1", "M2", "C1", "C2"};
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
@@ -38,26 +40,28 @@ std::string Pan(std::uint8_t control) {
     return "off";
 }
 
-void AppendVoices(const SongView& song, std::string& text) {
+void AppendVoices(const SongImage& song, std::string& text) {
     text += "\nvoices (YM2151 parameters per operator)\n";
     for (int v = 0; v < song.Target().VoiceCount(); ++v) {
         const VoiceRecord voice = song.Voice(v);
         text += Format("voice %d (ch%d): pan %s, feedback %d, connection %d\n", v + 1, v + 1,
                        Pan(voice.control).c_str(), (voice.control >> 3) & 7, voice.control & 7);
         text += "  slot DT1 MUL  TL  KS  AR AME D1R DT2 D2R D1L  RR\n";
-        for (std::size_t s = 0; s < kSlotNames.size(); ++s) {
-            // Operator byte j = 4 x group + slot, as the player writes register 0x40 + 8j + v.
-            auto group = [&voice, s](std::size_t g) { return voice.operatorBytes[4 * g + s]; };
-            text += Format("  %-4s %3d %3d %3d %3d %3d %3d %3d %3d %3d %3d %3d\n", kSlotNames[s],
-                           (group(0) >> 4) & 7, group(0) & 15, group(1) & 127, group(2) >> 6,
-                           group(2) & 31, group(3) >> 7, group(3) & 31, group(4) >> 6,
-                           group(4) & 31, group(5) >> 4, group(5) & 15);
+        // The operator bytes have the voice file's layout; the qmml voice reader owns it.
+        qmml::VoiceBytes bytes{};
+        std::copy(voice.operatorBytes.begin(), voice.operatorBytes.end(), bytes.begin());
+        const qmml::VoiceParameters parameters = qmml::DecodeVoice(bytes);
+        for (std::size_t s = 0; s < qmml::kOperatorNames.size(); ++s) {
+            const qmml::OperatorParameters& op = parameters.operators[s];
+            text += Format("  %-4s %3d %3d %3d %3d %3d %3d %3d %3d %3d %3d %3d\n",
+                           std::string(qmml::kOperatorNames[s]).c_str(), op.dt1, op.mul, op.tl,
+                           op.ks, op.ar, op.amsEn, op.d1r, op.dt2, op.d2r, op.d1l, op.rr);
         }
     }
 }
 
 std::string Cell(std::uint8_t note, std::uint8_t key) {
-    std::string cell = note == 0 ? "..." : NoteName(note);
+    std::string cell = note == 0 ? "..." : TrackerNoteName(note);
     if (key == 1) {
         cell += " on ";
     } else if (key == 2) {
@@ -76,7 +80,7 @@ void AppendLine(std::string line, std::string& text) {
     text += line + "\n";
 }
 
-void AppendRows(const SongView& song, const RowRange& range, std::string& text) {
+void AppendRows(const SongImage& song, const RowRange& range, std::string& text) {
     const int rowCount = song.RowCount();
     const int first = range.first.value_or(0);
     const int last = std::min(range.last.value_or(rowCount - 1), rowCount - 1);
@@ -107,11 +111,12 @@ std::optional<RowRange> ParseRowRange(std::string_view text) {
     return range;
 }
 
-std::string DescribeSong(const SongView& song, std::string_view name, const RowRange& rows) {
+std::string DescribeSong(const SongImage& song, std::string_view name, const RowRange& rows,
+                         const std::vector<SongFinding>& findings) {
     std::string text;
     const SongTarget& target = song.Target();
     text += Format("song      %.*s\n", static_cast<int>(name.size()), name.data());
-    text += Format("chip      %s (%d channels)\n", std::string(ChipName(song.GetChip())).c_str(),
+    text += Format("chip      %s (%d channels)\n", std::string(SongKindName(song.Kind())).c_str(),
                    target.channelCount);
     text += "title     \"" + song.Title() + "\"\n";
     const std::int64_t tickMs = kTickPeriodMs * song.TicksPerRow();
@@ -129,6 +134,9 @@ std::string DescribeSong(const SongView& song, std::string_view name, const RowR
     } else {
         text += Format("duration  %.3f s a pass\n",
                        static_cast<double>(passTicks * kTickPeriodMs) / 1000.0);
+    }
+    for (const SongFinding& finding : findings) {
+        text += (finding.disqualifies ? "warning   " : "note      ") + finding.message + "\n";
     }
     AppendVoices(song, text);
     AppendRows(song, rows, text);

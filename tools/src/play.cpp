@@ -1,25 +1,29 @@
 #include "qzr/tools/play.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "interrupt.h"
-#include "qzr/compiler/compile_song.h"
 #include "qzr/common/file_reading.h"
+#include "qzr/common/file_replacement.h"
+#include "qzr/compiler/compile_song.h"
+#include "qzr/compiler/qmml_compile.h"
 #include "qzr/emulator_engine/engine.h"
-#include "qzr/player/player.h"
+#include "qzr/format/player_timing.h"
+#include "qzr/player_core/player.h"
+#include "qzr/tools/build.h"
 #include "qzr/tools/check.h"
 #include "qzr/tools/engine_port.h"
 #include "qzr/tools/file_watch.h"
-#include "qzr/tools/song_loading.h"
+#include "qzr/tools/song_input.h"
 #include "qzr/tools/song_rotation.h"
 
 namespace qzr::tools {
@@ -33,9 +37,10 @@ constexpr std::int32_t kLatencyMs = 40;
 constexpr auto kPollPeriod = std::chrono::milliseconds(10);
 constexpr auto kTerminalRedraw = std::chrono::milliseconds(100);
 constexpr auto kPipeStatusPeriod = std::chrono::seconds(1);
-constexpr int kPlayerVolume = 1200;  // what the player sets
-constexpr int kFadeSteps = 30;       // over 5 ms each: the stop has no click
+constexpr int kFadeSteps = 30;  // over 5 ms each: the stop has no click
 constexpr auto kFadeStep = std::chrono::milliseconds(5);
+// Lines of compile messages kept under the status line on a terminal.
+constexpr std::size_t kShownMessages = 8;
 
 // Where the song is, as the rendering thread sees it after each tick. The player always starts
 // a song at row 0; a reloaded song is turned (RotateRows) so its row 0 is the row playing, and
@@ -81,7 +86,7 @@ public:
           err_(err),
           port_(engine_, emulator::Output::DeviceOrSilentClock) {}
 
-    int Run(const SongView& song) {
+    int Run(const SongImage& song) {
         if (player::InitOPM(port_, kSampleRate, kLatencyMs) != 0) {
             std::fprintf(err_, "qzr: the emulator cannot start\n");
             return 1;
@@ -133,13 +138,13 @@ public:
 
 private:
     int Hand(const char* path) {
-        return song_->GetChip() == Chip::OPM ? player::PlaySong(port_, path)
-                                             : player::PlaySong2(port_, path);
+        return song_->Kind() == SongKind::OPM ? player::PlaySong(port_, path)
+                                              : player::PlaySong2(port_, path);
     }
 
     // Hands a song to the player, starting at the song's row `first`.
     template <typename Handover>
-    void Load(const SongView& song, int first, Handover handover) {
+    void Load(const SongImage& song, int first, Handover handover) {
         song_.emplace(song);
         gPosition.counting.store(false);
         gPosition.rowOffset.store(first);
@@ -157,48 +162,100 @@ private:
         return std::chrono::duration<double>(end - start_).count();
     }
 
-    std::vector<std::filesystem::path> WatchedFiles(const CompileResult* compiled) const {
-        std::vector<std::filesystem::path> files{*options_.watch};
-        if (compiled == nullptr) return files;
-        const auto base = std::filesystem::current_path();
-        for (const auto& voice : compiled->header.voicePaths) {
-            const std::filesystem::path path(voice);
-            files.push_back(path.is_absolute() ? path : base / path);
+    // One compile of the watched source, classic or qmml: the song when it compiles, the files
+    // whose change changes it, and what to show under the status line.
+    struct WatchedCompile {
+        std::optional<std::vector<std::uint8_t>> song;
+        std::vector<std::filesystem::path> files;
+        std::vector<std::string> lines;  // a headline when it failed, then the diagnostics
+    };
+
+    WatchedCompile CompileWatched() const {
+        WatchedCompile compiled;
+        const std::filesystem::path& source = *options_.watch;
+        const std::string name = source.string();
+        compiled.files.push_back(source);
+        const auto bytes = ReadWholeFile(source);
+        if (!bytes) {
+            compiled.lines.push_back("qzr: cannot read " + name + "; the old song plays on");
+            return compiled;
         }
-        return files;
+        if (IsQmmlSource(source)) {
+            qmml::Options qmmlOptions;
+            qmmlOptions.sourceName = name;
+            qmmlOptions.baseFolder = source.parent_path().empty() ? "." : source.parent_path();
+            qmmlOptions.kind = options_.kind;
+            qmml::Result result = qmml::Compile(*bytes, qmmlOptions);
+            compiled.files.insert(compiled.files.end(), result.voiceFiles.begin(),
+                                  result.voiceFiles.end());
+            const bool sameKind = result.kind == qmmlOptions.kind;
+            if (!result.Ok() || !sameKind) {
+                compiled.lines.push_back(
+                    "qzr: " + name +
+                    (sameKind
+                         ? " does not compile (" + std::to_string(result.errors) + " error" +
+                               (result.errors == 1 ? ")" : "s)")
+                         : " is not an " + std::string(SongKindName(*qmmlOptions.kind)) + " song") +
+                    "; the old song plays on");
+            } else {
+                compiled.song = std::move(result.song);
+            }
+            for (const qmml::Diagnostic& d : result.diagnostics) {
+                compiled.lines.push_back(qmml::FormatDiagnostic(name, d));
+            }
+            return compiled;
+        }
+        const auto base = std::filesystem::current_path();
+        CompileResult result = CompileSource(*bytes, TargetFor(options_.kind), base);
+        for (const auto& voice : result.header.voicePaths) {
+            const std::filesystem::path path(voice);
+            compiled.files.push_back(path.is_absolute() ? path : base / path);
+        }
+        if (result.status == CompileStatus::Ok) {
+            compiled.song = std::move(result.song);
+        } else {
+            compiled.lines.push_back("qzr: " + name +
+                                     " does not compile (cannot read voice file '" +
+                                     result.failedPath + "'); the old song plays on");
+        }
+        // A line the compiler skips compiles too: what check finds is shown either way.
+        for (const Diagnostic& d : CheckSource(*bytes, TargetFor(options_.kind), base, source)) {
+            compiled.lines.push_back(FormatDiagnostic(name, d));
+        }
+        return compiled;
+    }
+
+    // What a compile says stays under the status line until the next one; into a pipe it is
+    // written once.
+    void ShowCompileMessages(std::vector<std::string> lines) {
+        messages_ = std::move(lines);
+        if (!options_.terminal) {
+            for (const auto& line : messages_) std::fprintf(err_, "%s\n", line.c_str());
+            std::fflush(err_);
+        }
     }
 
     void WatchSource() {
-        const CompileResult compiled =
-            CompileFile(*options_.watch, TargetFor(options_.chip), std::filesystem::current_path());
-        watch_.Watch(WatchedFiles(&compiled));
+        WatchedCompile compiled = CompileWatched();
+        watch_.Watch(compiled.files);
+        ShowCompileMessages(std::move(compiled.lines));
     }
 
     void Reload() {
         const auto began = Clock::now();
-        const auto source = ReadWholeFile(*options_.watch);
-        CompileResult compiled;
-        if (source) {
-            compiled =
-                CompileSource(*source, TargetFor(options_.chip), std::filesystem::current_path());
-        } else {
-            compiled.status = CompileStatus::CannotOpenSource;
-        }
-        if (compiled.status != CompileStatus::Ok) {
-            ShowFailure(source ? *source : std::vector<std::uint8_t>{}, compiled);
-            watch_.Watch(WatchedFiles(compiled.header.voicePaths.empty() ? nullptr : &compiled));
+        WatchedCompile compiled = CompileWatched();
+        watch_.Watch(compiled.files);
+        if (!compiled.song) {
+            ShowCompileMessages(std::move(compiled.lines));
             return;
         }
-        watch_.Watch(WatchedFiles(&compiled));
-        failure_.clear();
-        const SongView song(options_.chip, std::move(compiled.song));
+        const SongImage song(options_.kind, std::move(*compiled.song));
         const int before = gPosition.row.load();
         const int first = song.RowCount() == 0 ? 0 : before % song.RowCount();
         TempSongFile file(RotateRowsKeepingHeldNotes(song, first));
         if (!file.Written()) {
-            failure_ = {"qzr: cannot hand the new song over (" + file.Path() +
-                        " cannot be written); the old song plays on"};
-            if (!options_.terminal) std::fprintf(err_, "%s\n", failure_.front().c_str());
+            ShowCompileMessages({"qzr: cannot hand the new song over (" + file.Path() +
+                                 " cannot be written); the old song plays on"});
             return;
         }
         Load(song, first, [&] { return Hand(file.Path().c_str()); });
@@ -209,33 +266,14 @@ private:
                      options_.watch->string().c_str(), first, before,
                      static_cast<long long>(took.count()));
         std::fflush(out_);
-    }
-
-    void ShowFailure(const std::vector<std::uint8_t>& source, const CompileResult& compiled) {
-        failure_.clear();
-        const std::string name = options_.watch->string();
-        if (compiled.status == CompileStatus::CannotOpenSource) {
-            failure_.push_back("qzr: cannot read " + name + "; the old song plays on");
-        } else {
-            failure_.push_back("qzr: " + name + " does not compile (cannot read voice file '" +
-                               compiled.failedPath + "'); the old song plays on");
-            for (const Diagnostic& d :
-                 CheckSource(source, TargetFor(options_.chip), std::filesystem::current_path(),
-                             *options_.watch)) {
-                failure_.push_back(FormatDiagnostic(name, d));
-            }
-        }
-        if (!options_.terminal) {
-            for (const auto& line : failure_) std::fprintf(err_, "%s\n", line.c_str());
-            std::fflush(err_);
-        }
+        ShowCompileMessages(std::move(compiled.lines));
     }
 
     std::string StatusLine() const {
         const int rowCount = gPosition.rowCount.load();
         std::string sounding;
         const std::uint8_t mask = port_.SoundingChannels();
-        for (int c = 0; c < TargetFor(options_.chip).channelCount; ++c) {
+        for (int c = 0; c < TargetFor(options_.kind).channelCount; ++c) {
             sounding += (mask & (1u << c)) != 0 ? static_cast<char>('1' + c) : '-';
         }
         double total = passSeconds_;
@@ -249,8 +287,9 @@ private:
         return text.data();
     }
 
-    // On a terminal the status line is redrawn in place with the last failed compile's
-    // diagnostics under it; elsewhere a line goes out once a second.
+    // On a terminal the status line is redrawn in place with the last compile's messages under
+    // it (a failure, or warnings of a song that compiled); elsewhere a line goes out once a
+    // second.
     void ShowStatus() {
         if (!options_.terminal) {
             std::fprintf(out_, "%s\n", StatusLine().c_str());
@@ -259,8 +298,14 @@ private:
         }
         ClearStatusArea();
         std::fputs(StatusLine().c_str(), out_);
-        for (const auto& line : failure_) std::fprintf(out_, "\n%s", line.c_str());
-        shownLines_ = static_cast<int>(failure_.size());
+        const std::size_t shown = std::min(messages_.size(), kShownMessages);
+        for (std::size_t i = 0; i < shown; ++i) std::fprintf(out_, "\n%s", messages_[i].c_str());
+        shownLines_ = static_cast<int>(shown);
+        if (shown < messages_.size()) {
+            std::fprintf(out_, "\n(%zu more; qzr check %s shows them all)",
+                         messages_.size() - shown, options_.watch->string().c_str());
+            ++shownLines_;
+        }
         if (shownLines_ > 0) std::fprintf(out_, "\033[%dA", shownLines_);
         std::fputs("\r", out_);
         std::fflush(out_);
@@ -286,29 +331,24 @@ private:
         EnginePort::SetAfterTick(nullptr);
     }
 
-    // The player reads songs from files; a reloaded song lives in one only for the hand-over.
+    // The player reads songs from files; a reloaded song lives in one only for the hand-over:
+    // a temporary of the one FileReplacement (created exclusively, removed when done or when the
+    // process is interrupted), never put in place.
     class TempSongFile {
     public:
         explicit TempSongFile(const std::vector<std::uint8_t>& bytes)
-            : path_(std::filesystem::temp_directory_path() /
-                    ("qzr-play-" + std::to_string(std::random_device{}()) + ".qzr")) {
-            std::ofstream file(path_, std::ios::binary);
-            file.write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<std::streamsize>(bytes.size()));
-            file.close();
-            written_ = static_cast<bool>(file);
+            : file_(std::filesystem::temp_directory_path() /
+                    ("qzr-play-" + std::to_string(getpid()) + ".qzr")) {
+            std::string ignored;
+            written_ = file_.Open(ignored) && file_.Write(bytes, ignored);
         }
         bool Written() const { return written_; }
-        ~TempSongFile() {
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
+        std::string Path() const {
+            return (written_ ? file_.TemporaryPath() : file_.Target()).string();
         }
-        TempSongFile(const TempSongFile&) = delete;
-        TempSongFile& operator=(const TempSongFile&) = delete;
-        std::string Path() const { return path_.string(); }
 
     private:
-        std::filesystem::path path_;
+        FileReplacement file_;
         bool written_ = false;
     };
 
@@ -317,9 +357,9 @@ private:
     std::FILE* err_;
     emulator::Engine engine_;
     EnginePort port_;
-    std::optional<SongView> song_;
+    std::optional<SongImage> song_;
     FileWatch watch_;
-    std::vector<std::string> failure_;
+    std::vector<std::string> messages_;
     int shownLines_ = 0;
     double passSeconds_ = 0;
     Clock::time_point start_{};
@@ -329,8 +369,16 @@ private:
 }  // namespace
 
 int RunPlay(const PlayOptions& options, std::FILE* out, std::FILE* err) {
-    const auto song = LoadSongView(options.song, options.chip, err);
-    if (!song) return 2;
+    const auto loaded = LoadSong(options.song, options.kind, err);
+    if (!loaded) return 2;
+    // Played as the player plays it; the user hears why it may sound wrong.
+    for (const SongFinding& finding : loaded->findings) {
+        if (finding.disqualifies) {
+            std::fprintf(err, "qzr: warning: %s: %s\n", options.song.string().c_str(),
+                         finding.message.c_str());
+        }
+    }
+    const std::optional<SongImage> song = loaded->image;
     if (options.watch && !std::filesystem::is_regular_file(*options.watch)) {
         std::fprintf(err, "qzr: cannot read %s\n", options.watch->string().c_str());
         return 2;

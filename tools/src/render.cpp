@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "progress_bar.h"
+#include "qzr/common/file_replacement.h"
 #include "qzr/emulator_engine/engine.h"
-#include "qzr/player/player.h"
+#include "qzr/format/player_timing.h"
+#include "qzr/player_core/player.h"
 #include "qzr/tools/engine_port.h"
-#include "qzr/tools/song_loading.h"
+#include "qzr/tools/song_input.h"
 #include "qzr/tools/sound_file.h"
 
 namespace qzr::tools {
@@ -21,37 +23,6 @@ constexpr std::int32_t kLatencyMs = 200;
 std::int64_t SecondsToFrames(double seconds, int rate) {
     return static_cast<std::int64_t>(std::llround(seconds * rate));
 }
-
-// Keeps a user's file intact until the new one is complete: the render goes to a file beside
-// it, which replaces it only at the end and is removed if the render fails.
-class PartialFile {
-public:
-    explicit PartialFile(std::filesystem::path target)
-        : target_(std::move(target)), partial_(target_.string() + ".partial") {}
-    ~PartialFile() {
-        std::error_code ignored;
-        if (!committed_) std::filesystem::remove(partial_, ignored);
-    }
-    PartialFile(const PartialFile&) = delete;
-    PartialFile& operator=(const PartialFile&) = delete;
-
-    const std::filesystem::path& Path() const { return partial_; }
-    bool Commit(std::string& error) {
-        std::error_code ec;
-        std::filesystem::rename(partial_, target_, ec);
-        if (ec) {
-            error = ec.message();
-            return false;
-        }
-        committed_ = true;
-        return true;
-    }
-
-private:
-    std::filesystem::path target_;
-    std::filesystem::path partial_;
-    bool committed_ = false;
-};
 
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code ec;
@@ -81,7 +52,7 @@ std::filesystem::path DefaultRenderOutput(const std::filesystem::path& song) {
     return output;
 }
 
-std::optional<RenderLength> PlanRender(const SongView& song, const RenderOptions& options,
+std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOptions& options,
                                        std::string& error) {
     RenderLength length;
     const std::int64_t passTicks = song.TicksPerPass();
@@ -95,7 +66,7 @@ std::optional<RenderLength> PlanRender(const SongView& song, const RenderOptions
     if (passTicks == 0) {
         length.frames = SecondsToFrames(*options.seconds, options.sampleRate);
     } else {
-        // Whole ticks of 5 ms: N passes, rounded up to a frame, then the release tail.
+        // Whole ticks of kTickPeriodMs: N passes, rounded up to a frame, then the release tail.
         const std::int64_t ticks = passTicks * options.loops;
         const std::int64_t ticksPerSecond = 1000 / kTickPeriodMs;
         length.frames = (ticks * rate + ticksPerSecond - 1) / ticksPerSecond +
@@ -110,7 +81,7 @@ std::optional<RenderLength> PlanRender(const SongView& song, const RenderOptions
     return length;
 }
 
-bool RenderFrames(const SongView& song, const std::filesystem::path& songPath,
+bool RenderFrames(const SongImage& song, const std::filesystem::path& songPath,
                   const RenderOptions& options, const RenderLength& length, const FrameSink& sink,
                   const std::function<void(double)>& progress, std::string& error) {
     emulator::Engine engine;
@@ -125,7 +96,7 @@ bool RenderFrames(const SongView& song, const std::filesystem::path& songPath,
         return false;
     }
     const std::string path = songPath.string();
-    if (song.GetChip() == Chip::OPM) {
+    if (song.Kind() == SongKind::OPM) {
         player::PlaySong(port, path.c_str());
     } else {
         player::PlaySong2(port, path.c_str());
@@ -175,22 +146,42 @@ int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err) {
             return 2;
         }
     }
-    const auto song = LoadSongView(options.song, options.chip, err);
-    if (!song) return 2;
+    const auto loaded = LoadSong(options.song, options.kind, err);
+    if (!loaded) return 2;
+    const SongImage* song = &loaded->image;
     std::string error;
+    if (!loaded->Sound() && !options.seconds) {
+        for (const SongFinding& finding : loaded->findings) {
+            if (finding.disqualifies) {
+                std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(),
+                             finding.message.c_str());
+            }
+        }
+        std::fprintf(err,
+                     "qzr: %s: this is no %s song as it stands, so its length says nothing; give "
+                     "the length with --seconds to render it anyway\n",
+                     options.song.string().c_str(),
+                     std::string(SongKindName(options.kind)).c_str());
+        return 2;
+    }
     const auto length = PlanRender(*song, options, error);
     if (!length) {
         std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(), error.c_str());
         return 2;
     }
 
-    std::optional<PartialFile> partial;
+    // The output is replaced only by a whole render; an interrupted or failed one leaves
+    // nothing behind.
+    FileReplacement replacement(outputPath);
     std::unique_ptr<SoundFileWriter> writer;
     if (toStdout) {
         writer = SoundFileWriter::ToMemory(*format, options.sampleRate, error);
+    } else if (!replacement.Open(error)) {
+        std::fprintf(err, "qzr: %s\n", error.c_str());
+        return 1;
     } else {
-        partial.emplace(outputPath);
-        writer = SoundFileWriter::ToFile(partial->Path(), *format, options.sampleRate, error);
+        writer = SoundFileWriter::ToDescriptor(replacement.Descriptor(), *format,
+                                               options.sampleRate, error);
     }
     if (!writer) {
         std::fprintf(err, "qzr: %s: %s\n", outputPath.string().c_str(), error.c_str());
@@ -220,8 +211,8 @@ int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err) {
         }
         return 0;
     }
-    if (!partial->Commit(error)) {
-        std::fprintf(err, "qzr: %s: %s\n", outputPath.string().c_str(), error.c_str());
+    if (!replacement.Commit(error)) {
+        std::fprintf(err, "qzr: %s\n", error.c_str());
         return 1;
     }
     return 0;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cassert>
 
+#include "qzr/format/rows.h"
+
 namespace qzr::tools {
 
-std::vector<std::uint8_t> RotateRows(const SongView& song, int first) {
+std::vector<std::uint8_t> RotateRows(const SongImage& song, int first) {
     const SongTarget& target = song.Target();
     const auto bytes = song.Bytes();
     const auto rowsStart = static_cast<std::size_t>(target.rowsStart);
@@ -26,7 +28,7 @@ std::vector<std::uint8_t> RotateRows(const SongView& song, int first) {
     return rotated;
 }
 
-std::vector<std::uint8_t> RotateRowsKeepingHeldNotes(const SongView& song, int first) {
+std::vector<std::uint8_t> RotateRowsKeepingHeldNotes(const SongImage& song, int first) {
     std::vector<std::uint8_t> rotated = RotateRows(song, first);
     const SongTarget& target = song.Target();
     const auto rowZero = static_cast<std::size_t>(target.rowsStart);
@@ -34,9 +36,8 @@ std::vector<std::uint8_t> RotateRowsKeepingHeldNotes(const SongView& song, int f
         rotated.size() < rowZero + static_cast<std::size_t>(target.RowSize())) {
         return rotated;
     }
-    constexpr std::uint8_t kKeyOn = 1;
-    constexpr std::uint8_t kKeyOff = 2;
-    constexpr std::uint8_t kHighestNote = 96;
+    constexpr auto kKeyOn = static_cast<std::uint8_t>(KeyByte::On);
+    constexpr auto kKeyOff = static_cast<std::uint8_t>(KeyByte::Off);
     for (int c = 0; c < target.channelCount; ++c) {
         const auto at = rowZero + 2 * static_cast<std::size_t>(c);
         if (rotated[at] != 0 || rotated[at + 1] != 0) continue;
@@ -44,7 +45,7 @@ std::vector<std::uint8_t> RotateRowsKeepingHeldNotes(const SongView& song, int f
         std::uint8_t key = 0;
         for (int row = first - 1; row >= 0 && key == 0; --row) {
             const std::uint8_t k = song.Key(row, c);
-            if (pitch == 0 && song.Note(row, c) <= kHighestNote) pitch = song.Note(row, c);
+            if (pitch == 0 && IsNote(song.Note(row, c))) pitch = song.Note(row, c);
             if (k == kKeyOn || k == kKeyOff) key = k;
         }
         if (key == kKeyOn && pitch != 0) {

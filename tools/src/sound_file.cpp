@@ -92,6 +92,18 @@ std::unique_ptr<SoundFileWriter> SoundFileWriter::ToFile(const std::filesystem::
     return writer;
 }
 
+std::unique_ptr<SoundFileWriter> SoundFileWriter::ToDescriptor(int descriptor, SoundFormat format,
+                                                               int sampleRate, std::string& error) {
+    std::unique_ptr<SoundFileWriter> writer(new SoundFileWriter());
+    SF_INFO info = InfoFor(format, sampleRate);
+    writer->handle_->file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
+    if (writer->handle_->file == nullptr) {
+        error = sf_strerror(nullptr);
+        return nullptr;
+    }
+    return writer;
+}
+
 std::unique_ptr<SoundFileWriter> SoundFileWriter::ToMemory(SoundFormat format, int sampleRate,
                                                            std::string& error) {
     static SF_VIRTUAL_IO io{&MemoryLength, &MemorySeek, &MemoryRead, &MemoryWrite, &MemoryTell};

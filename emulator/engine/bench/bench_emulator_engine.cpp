@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "qzr/emulator_engine/engine.h"
+#include "qzr/format/ym2151_registers.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ using qzr::emulator::Engine;
 using qzr::emulator::Output;
 using qzr::emulator::StartOptions;
 using qzr::emulator::StartResult;
+namespace ym2151 = qzr::ym2151;
 
 constexpr int kRate = 44'100;
 
@@ -30,29 +32,30 @@ void RowTick() {
     if (++gTickCount % 6 != 0) return;
     const int row = gTickCount / 6;
     for (std::uint8_t ch = 0; ch < 8; ++ch) {
-        gEngine->Write(static_cast<std::uint8_t>(0x28 + ch),
+        gEngine->Write(static_cast<std::uint8_t>(ym2151::kRegKeyCodeBase + ch),
                        static_cast<std::uint8_t>(0x30 + (row + ch * 5) % 0x40));
     }
     for (std::uint8_t ch = 0; ch < 8; ++ch) {
-        gEngine->Write(0x08, ch);
-        gEngine->Write(0x08, static_cast<std::uint8_t>(0x78 | ch));
+        gEngine->Write(ym2151::kRegKeyOn, ch);
+        gEngine->Write(ym2151::kRegKeyOn, static_cast<std::uint8_t>(ym2151::kKeyOnSlotMask | ch));
     }
 }
 
 // All eight channels, four operators each, all heard (connection 7) with some feedback.
 void VoiceAllChannels(Engine& engine) {
     for (std::uint8_t ch = 0; ch < 8; ++ch) {
-        engine.Write(static_cast<std::uint8_t>(0x20 + ch), 0xC7 | 0x18);
+        engine.Write(static_cast<std::uint8_t>(ym2151::kRegChannelControlBase + ch), 0xC7 | 0x18);
         for (std::uint8_t op = 0; op < 4; ++op) {
             const auto slot = static_cast<std::uint8_t>(ch + 8 * op);
-            engine.Write(static_cast<std::uint8_t>(0x40 + slot), static_cast<std::uint8_t>(op + 1));
-            engine.Write(static_cast<std::uint8_t>(0x60 + slot), 0x10);
-            engine.Write(static_cast<std::uint8_t>(0x80 + slot), 0x1F);
-            engine.Write(static_cast<std::uint8_t>(0xA0 + slot), 0x02);
-            engine.Write(static_cast<std::uint8_t>(0xC0 + slot), 0x01);
-            engine.Write(static_cast<std::uint8_t>(0xE0 + slot), 0x27);
+            engine.Write(static_cast<std::uint8_t>(ym2151::kRegDetuneMulBase + slot),
+                         static_cast<std::uint8_t>(op + 1));
+            engine.Write(static_cast<std::uint8_t>(ym2151::kRegTotalLevelBase + slot), 0x10);
+            engine.Write(static_cast<std::uint8_t>(ym2151::kRegAttackBase + slot), 0x1F);
+            engine.Write(static_cast<std::uint8_t>(ym2151::kRegDecay1Base + slot), 0x02);
+            engine.Write(static_cast<std::uint8_t>(ym2151::kRegDecay2Base + slot), 0x01);
+            engine.Write(static_cast<std::uint8_t>(ym2151::kRegReleaseBase + slot), 0x27);
         }
-        engine.Write(0x08, static_cast<std::uint8_t>(0x78 | ch));
+        engine.Write(ym2151::kRegKeyOn, static_cast<std::uint8_t>(ym2151::kKeyOnSlotMask | ch));
     }
 }
 

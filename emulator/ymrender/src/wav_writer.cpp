@@ -1,8 +1,6 @@
 #include "qzr/ymrender/wav_writer.h"
 
-#include <cstdio>
-#include <memory>
-#include <system_error>
+#include "qzr/common/file_replacement.h"
 
 namespace qzr::ymrender {
 namespace {
@@ -19,11 +17,6 @@ void PutLE32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 void PutTag(std::vector<std::uint8_t>& out, const char (&tag)[5]) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
@@ -54,26 +47,9 @@ std::vector<std::uint8_t> EncodeWav(std::span<const emulator::StereoSample> fram
 
 std::string WriteFileReplacing(const std::filesystem::path& path,
                                std::span<const std::uint8_t> bytes) {
-    std::filesystem::path temporary = path;
-    temporary += ".part";
-    {
-        FilePtr file{std::fopen(temporary.string().c_str(), "wb")};
-        if (!file) return "cannot create " + temporary.string();
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-            std::fflush(file.get()) != 0) {
-            file.reset();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return "cannot write " + temporary.string();
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return "cannot replace " + path.string() + ": " + ec.message();
-    }
+    FileReplacement file(path);
+    std::string error;
+    if (!file.Open(error) || !file.Write(bytes, error) || !file.Commit(error)) return error;
     return {};
 }
 

@@ -1,12 +1,11 @@
 #include "qzr/test_support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <random>
 #include <system_error>
-
-#include <unistd.h>
 
 namespace qzr::test {
 

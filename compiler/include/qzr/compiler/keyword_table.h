@@ -34,6 +34,14 @@ inline constexpr std::array<LengthSuffix, 13> kLengthSuffixes{{{"64", 1},
                                                                {"1", 64},
                                                                {"1.", 96}}};
 
+// The rows a length suffix spells ("1" is a whole note, 64 rows); 0 for no suffix.
+constexpr int RowsOfSuffix(std::string_view suffix) {
+    for (const LengthSuffix& s : kLengthSuffixes) {
+        if (s.text == suffix) return s.rows;
+    }
+    return 0;
+}
+
 struct NoteName {
     std::string_view text;
     int semitone;  // 1 = c to 12 = b

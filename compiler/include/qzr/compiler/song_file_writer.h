@@ -3,20 +3,19 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <string>
+
+#include "qzr/common/file_replacement.h"
 
 namespace qzr {
 
-// Puts a song file in place only when the whole run succeeds. Open creates a temporary file in
-// the target's folder; Commit fills it and renames it over the target. Until then an existing
-// target is untouched, and a writer destroyed without a commit removes its temporary file, so a
-// failed run leaves no song file behind.
+// Puts a song file in place only when the whole run succeeds, through the one FileReplacement:
+// Open creates the temporary beside the target; Commit fills it and renames it over the target.
+// Until then an existing target is untouched, and a writer destroyed without a commit (or a run
+// interrupted by a signal) removes its temporary file, so a failed run leaves no song file
+// behind.
 class SongFileWriter {
 public:
-    explicit SongFileWriter(std::filesystem::path target);
-    ~SongFileWriter();
-    SongFileWriter(const SongFileWriter&) = delete;
-    SongFileWriter& operator=(const SongFileWriter&) = delete;
+    explicit SongFileWriter(std::filesystem::path target) : file_(std::move(target)) {}
 
     // False when the target could not be written: an existing target we may not write (or a
     // directory), or a folder where no file can be created.
@@ -26,9 +25,7 @@ public:
     bool Commit(std::span<const std::uint8_t> bytes);
 
 private:
-    std::filesystem::path target_;
-    std::filesystem::path temporary_;
-    bool committed_ = false;
+    FileReplacement file_;
 };
 
 }  // namespace qzr

@@ -17,6 +17,6 @@ inline constexpr int kHighestNote = 96;
 constexpr bool IsNote(std::uint8_t code) { return code != 0 && code <= kHighestNote; }
 
 // "C-4", "C#4" ... for note codes 1 to 96; "---" for 0, "?xx" (hex) for codes above 96.
-std::string NoteName(std::uint8_t code);
+std::string TrackerNoteName(std::uint8_t code);
 
 }  // namespace qzr

@@ -18,6 +18,11 @@ constexpr const SongTarget& TargetFor(SongKind kind) {
     return kind == SongKind::OPM ? kOPMTarget : kOPN2Target;
 }
 
+constexpr SongKind KindOf(const SongTarget& target) {
+    return target.channelCount == kOPMTarget.channelCount ? SongKind::OPM : SongKind::OPN2;
+}
+static_assert(KindOf(kOPMTarget) == SongKind::OPM && KindOf(kOPN2Target) == SongKind::OPN2);
+
 constexpr std::string_view SongKindName(SongKind kind) {
     return kind == SongKind::OPM ? "OPM" : "OPN2";
 }

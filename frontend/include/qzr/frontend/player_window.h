@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "qzr/format/song_kind.h"
 #include "qzr/frontend/player_api.h"
 #include "qzr/frontend/refresh_timer.h"
 #include "qzr/frontend/song_path.h"
@@ -30,8 +31,6 @@ struct PlayerWindowSeams {
 
 // The player library by name, the song file dialog, warning boxes and a timer of ~10 Hz.
 PlayerWindowSeams MakeDefaultSeams();
-
-enum class SongKind { OPM, OPN2 };
 
 // The player window: buttons that play an OPM or an OPN2 song file and stop playback, and a
 // status line. It holds no playback logic: it starts the player once it is shown, forwards each

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "qzr/emulator_engine/engine.h"
-#include "qzr/player/chip_port.h"
+#include "qzr/player_core/chip_port.h"
 
 namespace qzr::tools {
 

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <optional>
 
-#include "qzr/tools/song_view.h"
+#include "qzr/format/song_image.h"
 
 namespace qzr::tools {
 
 struct PlayOptions {
     std::filesystem::path song;
-    Chip chip = Chip::OPM;
+    SongKind kind = SongKind::OPM;
     std::optional<int> loops;       // ends after this many passes
     std::optional<double> seconds;  // ends after this long
     // Recompiled whenever it or one of its voice files is saved; playing carries on from the

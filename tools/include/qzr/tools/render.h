@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "qzr/tools/song_view.h"
+#include "qzr/format/song_image.h"
 
 namespace qzr::tools {
 
@@ -17,7 +17,7 @@ inline constexpr double kReleaseTailSeconds = 2.0;
 
 struct RenderOptions {
     std::filesystem::path song;
-    Chip chip = Chip::OPM;
+    SongKind kind = SongKind::OPM;
     std::string output;  // empty: beside the song, last extension replaced by ".wav"; "-": stdout
     int loops = 1;       // passes before the release tail
     std::optional<double> seconds;  // caps the length
@@ -34,14 +34,14 @@ struct RenderLength {
 };
 
 // nullopt with the reason in `error` when the song never wraps and no --seconds was given.
-std::optional<RenderLength> PlanRender(const SongView& song, const RenderOptions& options,
+std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOptions& options,
                                        std::string& error);
 
 // Runs the player on the in-process emulator offline and hands the frames (interleaved stereo)
 // to `sink` as they are made; `progress` gets the fraction done. False (with the reason) when
 // the emulator cannot start or the sink fails.
 using FrameSink = std::function<bool(std::span<const std::int16_t>)>;
-bool RenderFrames(const SongView& song, const std::filesystem::path& songPath,
+bool RenderFrames(const SongImage& song, const std::filesystem::path& songPath,
                   const RenderOptions& options, const RenderLength& length, const FrameSink& sink,
                   const std::function<void(double)>& progress, std::string& error);
 

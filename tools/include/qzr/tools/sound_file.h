@@ -29,6 +29,10 @@ public:
                                                    std::string& error);
     static std::unique_ptr<SoundFileWriter> ToMemory(SoundFormat format, int sampleRate,
                                                      std::string& error);
+    // Into an open file that stays the caller's (a FileReplacement's temporary); Close finishes
+    // the header but leaves the descriptor open.
+    static std::unique_ptr<SoundFileWriter> ToDescriptor(int descriptor, SoundFormat format,
+                                                         int sampleRate, std::string& error);
 
     // Interleaved left, right; false on a write error.
     bool Write(std::span<const std::int16_t> interleaved);

@@ -17,8 +17,8 @@ inline constexpr std::uint32_t kNativeWavRate = 55'930;
 std::vector<std::uint8_t> EncodeWav(std::span<const emulator::StereoSample> frames,
                                     std::uint32_t rate);
 
-// Writes the bytes beside `path` first and renames them into place, so a failed write never
-// destroys an existing file. Returns an empty string, or what went wrong.
+// Replaces `path` with the bytes through the one FileReplacement, so a failed or interrupted
+// write never destroys an existing file. Returns an empty string, or what went wrong.
 std::string WriteFileReplacing(const std::filesystem::path& path,
                                std::span<const std::uint8_t> bytes);
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "qzr/player/chip_port.h"
+#include "qzr/player_core/chip_port.h"
 
 namespace qzr::test {
 

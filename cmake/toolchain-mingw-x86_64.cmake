@@ -1,0 +1,15 @@
+# Cross-build for x86_64 Windows with Debian's MinGW-w64 GCC (the posix thread model, for
+# std::thread). Programs link the C and C++ runtimes statically, so they import only system DLLs.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(QZR_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${QZR_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QZR_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${QZR_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QZR_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
