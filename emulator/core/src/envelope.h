@@ -69,11 +69,24 @@ constexpr std::array<StepTable, 18> BuildAllStepTables() {
 }
 inline constexpr std::array<StepTable, 18> kStepTables = BuildAllStepTables();
 
-constexpr const StepTable& StepTableFor(std::uint16_t k) {
-    if (k == 0) return kStepTables[16];
-    if ((k & 3) == 3) return kStepTables[17];
-    return kStepTables[static_cast<std::size_t>(std::countr_zero(k))];
+constexpr std::size_t StepTableIndex(std::uint16_t k) {
+    if (k == 0) return 16;
+    if ((k & 3) == 3) return 17;
+    return static_cast<std::size_t>(std::countr_zero(k));
 }
+constexpr const StepTable& StepTableFor(std::uint16_t k) { return kStepTables[StepTableIndex(k)]; }
+
+// For each table, bit R set when rate R steps: the slots to look at on a tick, found at once.
+constexpr std::array<std::uint64_t, 18> BuildSteppingRates() {
+    std::array<std::uint64_t, 18> rates{};
+    for (std::size_t t = 0; t < kStepTables.size(); ++t) {
+        for (std::size_t rate = 0; rate < 64; ++rate) {
+            if (kStepTables[t][rate] != 0) rates[t] |= std::uint64_t{1} << rate;
+        }
+    }
+    return rates;
+}
+inline constexpr std::array<std::uint64_t, 18> kSteppingRates = BuildSteppingRates();
 
 // Effective rate 0..63 for register rate r (5 bits; 0 = never steps) and key code kc5.
 constexpr std::uint8_t EffectiveRate(std::uint8_t r, std::uint8_t ks, std::uint8_t keyCode5) {
@@ -104,9 +117,10 @@ inline std::uint8_t CurrentRate(const EnvelopeSlot& slot, const EnvelopeRegs& re
 }
 
 // One sample of one slot's envelope, after its output attenuation has been taken from the level
-// as it stood. `steps` is null outside tick samples.
+// as it stood. `steps` is null outside tick samples; `rate` is CurrentRate of the slot as it
+// stands (the sample loop keeps it formed).
 inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn, bool keyOnEdge,
-                           std::uint8_t keyCode5, const StepTable* steps) {
+                           std::uint8_t keyCode5, const StepTable* steps, std::uint8_t rate) {
     const int level = slot.level;
     const EnvelopePhase phase = slot.phase;
     const bool off = level >= kLevelOff;
@@ -120,7 +134,6 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     } else if (off && phase != EnvelopePhase::Attack) {
         slot.level = kLevelSilent;
     } else if (steps != nullptr) {
-        const std::uint8_t rate = CurrentRate(slot, regs, keyCode5);
         const int size = (*steps)[rate];
         if (size != 0) {
             if (phase == EnvelopePhase::Attack) {
@@ -147,6 +160,12 @@ inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool ke
     } else if (phase == EnvelopePhase::Sustain && off) {
         slot.phase = EnvelopePhase::Release;
     }
+}
+
+inline void UpdateEnvelope(EnvelopeSlot& slot, const EnvelopeRegs& regs, bool keyOn, bool keyOnEdge,
+                           std::uint8_t keyCode5, const StepTable* steps) {
+    UpdateEnvelope(slot, regs, keyOn, keyOnEdge, keyCode5, steps,
+                   CurrentRate(slot, regs, keyCode5));
 }
 
 // True when, with the key unchanged, a sample without a tick leaves the envelope as it is: no

@@ -37,8 +37,9 @@ public:
     std::uint16_t Position() const { return v_; }
 
 private:
-    void RunRound(int r, bool clock, LfoControl first, LfoControl rest, std::uint8_t amd,
-                  std::uint8_t pmd, std::uint64_t noiseWindow, int noiseAt);
+    [[gnu::always_inline]] inline void RunRound(int r, bool clock, LfoControl first,
+                                                LfoControl rest, std::uint8_t amd, std::uint8_t pmd,
+                                                std::uint64_t noiseWindow, int noiseAt);
 
     std::uint16_t v_ = 0;
     std::uint16_t prescaler_ = 0;

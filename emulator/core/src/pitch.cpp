@@ -93,14 +93,17 @@ std::uint32_t ApplyDetune2(std::uint32_t s, std::uint8_t dt2) {
     return code << 6 | f;
 }
 
-Pitch ComputePitch(const PitchInputs& in) {
-    const std::uint32_t k =
-        static_cast<std::uint32_t>(in.keyCode & 0x7F) << 6 | (in.keyFraction & 63u);
+std::uint32_t ChannelPitchCode(std::uint8_t keyCode, std::uint8_t keyFraction, std::uint8_t pms,
+                               bool pmEnabled, std::uint8_t pmValue) {
+    const std::uint32_t k = static_cast<std::uint32_t>(keyCode & 0x7F) << 6 | (keyFraction & 63u);
     // With no PM the chip still runs the "up" path with amount 0: that is what moves an unused
     // note code to the next note.
-    const bool pm = in.pmEnabled && in.pms != 0;
-    const std::uint32_t s =
-        ApplyDetune2(ModulatedPitchCode(k, pm ? in.pms : 0, pm ? in.pmValue : 0), in.dt2);
+    const bool pm = pmEnabled && pms != 0;
+    return ModulatedPitchCode(k, pm ? pms : 0, pm ? pmValue : 0);
+}
+
+Pitch SlotPitch(std::uint32_t channelCode, std::uint8_t dt2, std::uint8_t dt1, std::uint8_t mul) {
+    const std::uint32_t s = ApplyDetune2(channelCode, dt2);
     const std::uint32_t code = s >> 6;
     const std::uint32_t f = s & 63;
     const std::uint32_t octave = code >> 4;
@@ -114,10 +117,15 @@ Pitch ComputePitch(const PitchInputs& in) {
     }
     const auto keyCode5 = static_cast<std::uint8_t>(code >> 2);
     std::uint32_t base = (fnum << octave) >> 2;
-    const std::uint32_t d = kDetuneTable[keyCode5][in.dt1 & 3u];
-    base = ((in.dt1 & 4u) != 0 ? base - d : base + d) & 0x1FFFFu;
-    const std::uint32_t inc = in.mul == 0 ? base >> 1 : base * in.mul;
+    const std::uint32_t d = kDetuneTable[keyCode5][dt1 & 3u];
+    base = ((dt1 & 4u) != 0 ? base - d : base + d) & 0x1FFFFu;
+    const std::uint32_t inc = mul == 0 ? base >> 1 : base * mul;
     return Pitch{inc & 0xFFFFFu, keyCode5};
+}
+
+Pitch ComputePitch(const PitchInputs& in) {
+    return SlotPitch(ChannelPitchCode(in.keyCode, in.keyFraction, in.pms, in.pmEnabled, in.pmValue),
+                     in.dt2, in.dt1, in.mul);
 }
 
 }  // namespace qzr::emulator::detail

@@ -26,5 +26,10 @@ struct Pitch {
 std::uint32_t ModulatedPitchCode(std::uint32_t code13, std::uint8_t pms, std::uint8_t pmValue);
 std::uint32_t ApplyDetune2(std::uint32_t code13, std::uint8_t dt2);
 Pitch ComputePitch(const PitchInputs& in);
+// ComputePitch in its two halves: the part the four slots of a channel share (KC, KF and PM,
+// giving the 13-bit code), and the slot's own part (DT2, the frequency number, DT1, MUL).
+std::uint32_t ChannelPitchCode(std::uint8_t keyCode, std::uint8_t keyFraction, std::uint8_t pms,
+                               bool pmEnabled, std::uint8_t pmValue);
+Pitch SlotPitch(std::uint32_t channelCode, std::uint8_t dt2, std::uint8_t dt1, std::uint8_t mul);
 
 }  // namespace qzr::emulator::detail

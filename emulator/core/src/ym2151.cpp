@@ -117,7 +117,9 @@ struct ChannelSums {
 struct YM2151::State {
     State() : operatorTables(OperatorLookup()) {
         attenuation4.fill(4 * kLevelSilent);
-        for (std::size_t s = 0; s < kSlotCount; ++s) rate[s] = CurrentRate(envelope[s], {}, 0);
+        rate.fill(CurrentRate(EnvelopeSlot{}, EnvelopeRegs{}, 0));
+        slotsAtRate[rate[0]] = 0xFFFFFFFFu;
+        ratesInUse = std::uint64_t{1} << rate[0];
         for (std::size_t c = 0; c < kChannelCount; ++c) Route(c);
     }
 
@@ -155,14 +157,20 @@ struct YM2151::State {
     std::array<std::int32_t, kSlotCount> out{};         // operator output of the last sample
     std::array<EnvelopeSlot, kSlotCount> envelope{};
     std::array<std::uint8_t, kSlotCount> keyCode5{};
-    std::array<std::uint16_t, kSlotCount> pmSeen{};
     std::array<std::uint16_t, kSlotCount> tl8{};           // TL in envelope units (8 a step)
     std::array<std::uint16_t, kSlotCount> amScale{};       // AM multiplier: 0, or 1, 2, 4 for AMS
     std::array<std::uint16_t, kSlotCount> attenuation4{};  // 4 * E
     std::array<std::uint8_t, kSlotCount> rate{};           // effective rate of the envelope's state
+    std::array<std::uint32_t, 64> slotsAtRate{};           // the slots at each rate
+    std::uint64_t ratesInUse = 0;                          // bit R when some slot is at rate R
     std::array<std::uint8_t, 4> amUsed{};                  // AM in attenuation4, per group
     std::uint32_t pitchDirty = 0xFFFFFFFFu;                // increment to form again
-    std::uint32_t attenuationDirty = 0;                    // attenuation4 to form again
+    std::uint32_t pmSlots = 0;                             // slots of channels with PMS non-zero
+    // Per channel: the inputs and the result of the pitch code the channel's slots share.
+    std::array<std::uint32_t, kChannelCount> channelPitchKey{
+        {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u}};  // none yet
+    std::array<std::uint32_t, kChannelCount> channelPitchCode{};
+    std::uint32_t attenuationDirty = 0;  // attenuation4 to form again
     // Envelopes that may change in a sample without a tick (key change, jump, phase change).
     std::uint32_t unsettled = 0xFFFFFFFFu;
     std::array<std::uint16_t, 3> pmViewsBefore{};  // the PM views of the last sample
@@ -217,8 +225,17 @@ struct YM2151::State {
     void UpdatePitch(std::uint32_t slots, PmFor pmFor);
     // Forms 4 * E of group `group`'s slots where needed, with the group's AM value `am`.
     template <int Group>
-    void UpdateAttenuation(std::uint8_t am);
+    [[gnu::always_inline]] inline void UpdateAttenuation(std::uint8_t am);
     void FormAttenuation(std::size_t s, std::uint8_t am);
+    void SetRate(std::size_t s, std::uint8_t r) {
+        const std::uint8_t old = rate[s];
+        if (old == r) return;
+        const std::uint32_t bit = 1u << s;
+        if ((slotsAtRate[old] &= ~bit) == 0) ratesInUse &= ~(std::uint64_t{1} << old);
+        slotsAtRate[r] |= bit;
+        ratesInUse |= std::uint64_t{1} << r;
+        rate[s] = r;
+    }
     // The operator outputs of one group, with their modulation inputs; moves their phases on.
     // Returns the group's carriers sent to each side.
     struct Sums {
@@ -226,7 +243,7 @@ struct YM2151::State {
         std::int32_t right = 0;
     };
     template <int Group>
-    Sums RunGroup();
+    [[gnu::always_inline]] inline Sums RunGroup();
 };
 
 void YM2151::State::ApplyGlobal(std::uint8_t reg, std::uint8_t value) {
@@ -294,6 +311,7 @@ void YM2151::State::ApplyChannel(std::uint8_t reg, std::uint8_t value) {
             ch.pms = Bits(value, 4, 3);
             ch.ams = Bits(value, 0, 2);
             pitchDirty |= channelSlots;
+            pmSlots = ch.pms != 0 ? pmSlots | channelSlots : pmSlots & ~channelSlots;
             for (int group = 0; group < 4; ++group) {
                 const std::size_t slot = c + 8u * static_cast<unsigned>(group);
                 const unsigned ams = slotRegs[slot].amsEnable != 0 ? ch.ams : 0u;
@@ -362,7 +380,7 @@ void YM2151::State::ApplySlot(std::uint8_t reg, std::uint8_t value) {
             s.envelope.rr = Bits(value, 0, 4);
             break;
     }
-    rate[si] = CurrentRate(envelope[si], s.envelope, keyCode5[si]);
+    SetRate(si, CurrentRate(envelope[si], s.envelope, keyCode5[si]));
 }
 
 void YM2151::State::ApplyKeyOn(std::uint8_t value) {
@@ -380,21 +398,28 @@ template <typename PmFor>
 void YM2151::State::UpdatePitch(std::uint32_t slots, PmFor pmFor) {
     for (std::uint32_t bits = slots; bits != 0; bits &= bits - 1) {
         const auto s = static_cast<std::size_t>(std::countr_zero(bits));
-        const ChannelRegs& ch = channels[s & 7];
+        const std::size_t c = s & 7;
+        const ChannelRegs& ch = channels[c];
         const std::uint16_t pmHere = ch.pms != 0 ? pmFor(s) : 0;
-        if (pmHere == pmSeen[s] && ((pitchDirty >> s) & 1) == 0) continue;
+        // The channel's part is shared by its slots (and kept from sample to sample): formed
+        // again only for other inputs.
+        const std::uint32_t key = static_cast<std::uint32_t>(ch.kc) << 24 |
+                                  static_cast<std::uint32_t>(ch.kf) << 16 |
+                                  static_cast<std::uint32_t>(ch.pms) << 12 | pmHere;
+        if (key != channelPitchKey[c]) {
+            channelPitchKey[c] = key;
+            channelPitchCode[c] = ChannelPitchCode(ch.kc, ch.kf, ch.pms, pmHere != 0,
+                                                   static_cast<std::uint8_t>(pmHere & 0xFF));
+        }
         const SlotRegs& regs = slotRegs[s];
-        const Pitch pitch = ComputePitch(PitchInputs{ch.kc, ch.kf, ch.pms, pmHere != 0,
-                                                     static_cast<std::uint8_t>(pmHere & 0xFF),
-                                                     regs.dt2, regs.dt1, regs.mul});
-        pmSeen[s] = pmHere;
-        pitchDirty &= ~(1u << s);
+        const Pitch pitch = SlotPitch(channelPitchCode[c], regs.dt2, regs.dt1, regs.mul);
         increment[s] = pitch.increment;
         if (keyCode5[s] != pitch.keyCode5) {
             keyCode5[s] = pitch.keyCode5;
-            rate[s] = CurrentRate(envelope[s], regs.envelope, keyCode5[s]);
+            SetRate(s, CurrentRate(envelope[s], regs.envelope, keyCode5[s]));
         }
     }
+    pitchDirty &= ~slots;
 }
 
 void YM2151::State::FormAttenuation(std::size_t s, std::uint8_t am) {
@@ -504,10 +529,13 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
     noiseBitsBefore = noiseBits;
 
     const StepTable* steps = nullptr;
+    std::uint64_t steppingRates = 0;
     // Envelope ticks come in samples 2, 5, 8, ...
     if (++tickPhase == 3) {
         tickPhase = 0;
-        steps = &StepTableFor(envelopeTicks);
+        const std::size_t table = StepTableIndex(envelopeTicks);
+        steps = &kStepTables[table];
+        steppingRates = kSteppingRates[table];
         ++envelopeTicks;
     }
 
@@ -525,11 +553,17 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
     const std::uint8_t lfoPm = lfo.Pm();
     const std::array<std::uint16_t, 3> pmViews{PmSeenAs(pmdBefore, pmBefore),
                                                PmSeenAs(pmd, pmBefore), PmSeenAs(pmd, lfoPm)};
-    const bool pmViewsChanged = pmViews != pmViewsBefore;
+    // The slots whose view changed, among those with PM at all: their increments, and those
+    // whose pitch inputs were written, are formed again (forming one again from the same inputs
+    // gives the same increment, so no other needs it).
+    std::uint32_t pmChanged = 0;
+    if (pmViews[0] != pmViewsBefore[0]) pmChanged |= 0x0000007Fu;
+    if (pmViews[1] != pmViewsBefore[1]) pmChanged |= 0x007FFF80u;
+    if (pmViews[2] != pmViewsBefore[2]) pmChanged |= 0xFF800000u;
     pmViewsBefore = pmViews;
     auto pmFor = [&pmViews](std::size_t s) { return pmViews[s < 7 ? 0 : s < 23 ? 1 : 2]; };
 
-    UpdatePitch(pmViewsChanged ? kGroupSlots : (pitchDirty & kGroupSlots), pmFor);
+    UpdatePitch(((pmChanged & pmSlots) | pitchDirty) & kGroupSlots, pmFor);
     UpdateAttenuation<0>(amBefore);
     RunGroup<0>();
     // Channel registers are stored on the channel's own cycle: after its M1 has sampled them,
@@ -566,7 +600,8 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
     }
 
     const std::uint8_t lfoAm = lfo.Am();
-    UpdatePitch(pmViewsChanged ? ~kGroupSlots : (pitchDirty & ~kGroupSlots), pmFor);
+    // After a channel write, which may ask for more.
+    UpdatePitch(((pmChanged & pmSlots) | pitchDirty) & ~kGroupSlots, pmFor);
     UpdateAttenuation<1>(amBefore);
     const Sums m2 = RunGroup<1>();
     UpdateAttenuation<2>(lfoAm);
@@ -580,9 +615,8 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
     // may move without a tick, and on a tick those whose rate steps now.
     std::uint32_t moving = unsettled;
     if (steps != nullptr) {
-        for (std::uint32_t bits = ~unsettled; bits != 0; bits &= bits - 1) {
-            const auto s = static_cast<std::size_t>(std::countr_zero(bits));
-            if ((*steps)[rate[s]] != 0) moving |= 1u << s;
+        for (std::uint64_t rates = steppingRates & ratesInUse; rates != 0; rates &= rates - 1) {
+            moving |= slotsAtRate[static_cast<std::size_t>(std::countr_zero(rates))];
         }
     }
     for (std::uint32_t bits = moving; bits != 0; bits &= bits - 1) {
@@ -591,9 +625,10 @@ StereoSample YM2151::State::Step(std::span<StereoSample, kChannelCount> channels
         const bool keyOn = (keys & bit) != 0;
         const bool edge = keyOn && (changed & bit) != 0;
         const EnvelopeRegs& regs = slotRegs[s].envelope;
-        UpdateEnvelope(envelope[s], regs, keyOn, edge, keyCode5[s], steps);
+        const EnvelopePhase state = envelope[s].phase;
+        UpdateEnvelope(envelope[s], regs, keyOn, edge, keyCode5[s], steps, rate[s]);
         unsettled = EnvelopeSettled(envelope[s], regs, keyOn) ? unsettled & ~bit : unsettled | bit;
-        rate[s] = CurrentRate(envelope[s], regs, keyCode5[s]);
+        if (envelope[s].phase != state) SetRate(s, CurrentRate(envelope[s], regs, keyCode5[s]));
     }
     attenuationDirty |= moving;
     // A key-on edge starts the slot's phase from 0 in the next sample.

@@ -59,7 +59,9 @@ public:
     // The same, with each channel's part of each frame (the channel tap, for stems): channel
     // c's carriers summed into its own left and right values with the same timing as the mix,
     // before the 18-bit sum and the DAC (so the channels do not add up to the frame exactly).
-    // channels.size() must equal out.size(). Generate without it does none of this work.
+    // channels.size() must equal out.size(). Generate without it does none of this work; so
+    // when the tap is first asked for after samples made without it, the first three frames'
+    // channel values lack the parts those samples had in the mix's pipeline.
     using ChannelFrame = std::array<StereoSample, 8>;
     void Generate(std::span<StereoSample> out, std::span<ChannelFrame> channels);
 
