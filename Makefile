@@ -5,6 +5,7 @@
 #   make test   the format check, then the three builds (normal, ASan+UBSan, TSan) and their
 #               tests, then every fuzz target for 20 s in the clang fuzzing build
 #   make fuzz   every fuzz target for FUZZ_SECONDS (default 600) in the fuzzing build (build/fuzz)
+#   make bench-core  the emulator core's speed against an earlier core (BASELINE, a commit)
 #   make format rewrite every C++ file as .clang-format lays it out
 
 JOBS ?= 2
@@ -21,7 +22,7 @@ export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
 .PHONY: all deps build demo test check-format test-normal test-asan test-tsan test-fuzz fuzz \
-	build-fuzz bench clean format
+	build-fuzz bench bench-core clean format
 
 all: build
 
@@ -70,6 +71,10 @@ fuzz: build-fuzz
 
 bench: build
 	./scripts/bench.sh $(NORMAL)
+
+BASELINE ?= e52ea9a
+bench-core: build
+	./scripts/bench-core-against.sh $(NORMAL) $(BASELINE)
 
 # Every C++ file as .clang-format lays it out; a check, never a rewrite (`make format` rewrites).
 check-format:
