@@ -6,7 +6,7 @@ packages=(
     g++ make cmake ninja-build pkg-config
     clang libclang-rt-14-dev clang-format git
     libgtest-dev libgmock-dev libbenchmark-dev
-    libsdl2-dev libsoxr-dev libsndfile1-dev libcli11-dev
+    libsdl2-dev libsoxr-dev libsndfile1-dev libcli11-dev zlib1g-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev
     xvfb xauth
 )

@@ -66,7 +66,10 @@ StartResult Engine::Start(const StartOptions& options) {
     if (options.sampleRate < kMinSampleRate || options.sampleRate > kMaxSampleRate) {
         return StartResult::RateOutOfRange;
     }
-    if (options.tickPeriodMs < 1) return StartResult::PeriodTooShort;
+    if (options.tickPeriodMs < 1 && !options.tickEverySample) return StartResult::PeriodTooShort;
+    if (options.clockHz < kMinClockHz || options.clockHz > kMaxClockHz) {
+        return StartResult::ClockOutOfRange;
+    }
     // A tick that starts the engine would wait for its own renderer.
     if (InsideTick()) return StartResult::AlreadyRunning;
     Impl& s = *impl_;
@@ -75,10 +78,9 @@ StartResult Engine::Start(const StartOptions& options) {
     try {
         s.chip->Reset();
         s.queue.Clear();
-        s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position,
-                                                    options.tickPeriodMs);
-        s.frames =
-            FrameRenderer::Create(*s.native, options.sampleRate, options.fmEnabled, s.volume);
+        s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options);
+        s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate,
+                                         options.fmEnabled, s.volume);
         if (!s.frames) {
             s.StopLocked();
             return StartResult::Failed;

@@ -27,8 +27,8 @@ FrameRenderer::FrameRenderer(NativeRenderer& native, bool fmEnabled, const std::
       input_(kInputBlock),
       resampled_(kOutputBlock * 2) {}
 
-std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native, int outputRate,
-                                                     bool fmEnabled,
+std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native, std::uint64_t clockHz,
+                                                     int outputRate, bool fmEnabled,
                                                      const std::atomic<int>& volume) {
     std::unique_ptr<FrameRenderer> renderer(new FrameRenderer(native, fmEnabled, volume));
     const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
@@ -36,8 +36,9 @@ std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native, int
     // One thread: soxr may otherwise start OpenMP workers that outlive a stop.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
-    renderer->resampler_.reset(soxr_create(kNativeRateHz, static_cast<double>(outputRate), 2,
-                                           &error, &io, &quality, &runtime));
+    renderer->resampler_.reset(
+        soxr_create(static_cast<double>(clockHz) / static_cast<double>(kClocksPerSample),
+                    static_cast<double>(outputRate), 2, &error, &io, &quality, &runtime));
     if (error != nullptr || !renderer->resampler_) return nullptr;
     error = soxr_set_input_fn(renderer->resampler_.get(), &FrameRenderer::SupplyInput,
                               renderer.get(), kInputBlock);

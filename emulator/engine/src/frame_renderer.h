@@ -17,9 +17,10 @@ namespace qzr::emulator {
 // resampler's input callback, so they keep time with the native samples.
 class FrameRenderer {
 public:
-    // nullptr when soxr cannot be set up for these rates.
-    static std::unique_ptr<FrameRenderer> Create(NativeRenderer& native, int outputRate,
-                                                 bool fmEnabled, const std::atomic<int>& volume);
+    // The native rate is clockHz / 64. nullptr when soxr cannot be set up for these rates.
+    static std::unique_ptr<FrameRenderer> Create(NativeRenderer& native, std::uint64_t clockHz,
+                                                 int outputRate, bool fmEnabled,
+                                                 const std::atomic<int>& volume);
 
     // Exactly interleaved.size() / 2 stereo frames, left first. Rendering thread only.
     void Render(std::span<std::int16_t> interleaved);

@@ -1,5 +1,7 @@
 #include "native_renderer.h"
 
+#include <algorithm>
+
 namespace qzr::emulator {
 
 namespace {
@@ -10,19 +12,21 @@ bool InsideTick() { return tInsideTick; }
 
 NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
                                const std::atomic<TickProcedure>& tick,
-                               std::atomic<std::uint64_t>& position, int tickPeriodMs)
+                               std::atomic<std::uint64_t>& position, const StartOptions& options)
     : chip_(chip),
       queue_(queue),
       tick_(tick),
       position_(position),
-      schedule_(kChipClockHz, static_cast<std::uint64_t>(tickPeriodMs)) {
+      schedule_(options.clockHz, static_cast<std::uint64_t>(std::max(options.tickPeriodMs, 1))),
+      tickEverySample_(options.tickEverySample) {
     position_.store(0, std::memory_order_relaxed);
 }
 
 void NativeRenderer::Render(std::span<StereoSample> out) {
     for (StereoSample& frame : out) {
         // The tick comes first, so the writes it makes can reach the chip in this very sample.
-        while (schedule_.NextTickSample() == next_) {
+        if (tickEverySample_) RunTick();
+        while (!tickEverySample_ && schedule_.NextTickSample() == next_) {
             schedule_.Advance();
             RunTick();
         }

@@ -20,7 +20,7 @@ class NativeRenderer {
 public:
     // `position` receives the number of the next sample to compute, for readers on any thread.
     NativeRenderer(Chip& chip, WriteQueue& queue, const std::atomic<TickProcedure>& tick,
-                   std::atomic<std::uint64_t>& position, int tickPeriodMs);
+                   std::atomic<std::uint64_t>& position, const StartOptions& options);
 
     void Render(std::span<StereoSample> out);
 
@@ -32,6 +32,7 @@ private:
     const std::atomic<TickProcedure>& tick_;
     std::atomic<std::uint64_t>& position_;
     TickSchedule schedule_;
+    bool tickEverySample_;
     std::uint64_t next_ = 0;
 };
 

@@ -21,6 +21,10 @@ inline constexpr double kNativeRateHz =
 inline constexpr int kMinSampleRate = 8'000;
 inline constexpr int kMaxSampleRate = 192'000;
 inline constexpr int kUnityVolume = 1024;  // the chip's own level
+// The input clocks a chip may be started at (StartOptions::clockHz): the ones chip music files
+// give lie well inside.
+inline constexpr std::uint64_t kMinClockHz = 1'000'000;
+inline constexpr std::uint64_t kMaxClockHz = 8'000'000;
 
 // Called once per tick on the rendering thread; it may write registers (and usually does).
 using TickProcedure = void (*)();
@@ -33,22 +37,33 @@ enum class Output {
 
 enum class ActiveOutput { None, Device, SilentClock, Offline };
 
-enum class StartResult { Started, RateOutOfRange, PeriodTooShort, AlreadyRunning, Failed };
+enum class StartResult {
+    Started,
+    RateOutOfRange,
+    PeriodTooShort,
+    ClockOutOfRange,
+    AlreadyRunning,
+    Failed
+};
 
 struct StartOptions {
     int sampleRate = 44'100;  // output rate, kMinSampleRate .. kMaxSampleRate
     int tickPeriodMs = 5;     // at least 1
-    int bufferCount = 5;      // device buffers that make up the latency
-    int latencyMs = 200;      // device latency
-    bool fmEnabled = true;    // false: the chip runs and ticks come, but the output is silent
+    // true: the tick runs before every native sample instead, for a source that places each
+    // write on its own sample (a VGM stream); tickPeriodMs is then not used.
+    bool tickEverySample = false;
+    std::uint64_t clockHz = kChipClockHz;  // the chip's input clock, kMinClockHz .. kMaxClockHz
+    int bufferCount = 5;                   // device buffers that make up the latency
+    int latencyMs = 200;                   // device latency
+    bool fmEnabled = true;  // false: the chip runs and ticks come, but the output is silent
     Output output = Output::DeviceOrSilentClock;
     PacingClock* clock = nullptr;  // the silent clock's time source; null means the steady clock
 };
 
-// The chip at its native rate (kChipClockHz / 64), a register-write queue, the tick scheduler,
-// resampling to the output rate and one of three outputs. Tick k (k = 1, 2, ... counted from
-// Start) runs just before native sample floor(k * kChipClockHz * period / 64,000) is computed,
-// so ticks keep time with the sound whatever the resampler looks ahead.
+// The chip at its native rate (the clock / 64, kChipClockHz unless started at another), a
+// register-write queue, the tick scheduler, resampling to the output rate and one of three outputs.
+// Tick k (k = 1, 2, ... counted from Start) runs just before native sample floor(k * clock * period
+// / 64,000) is computed, so ticks keep time with the sound whatever the resampler looks ahead.
 //
 // Threads: Write, Reset, SetTotalVolume, SetTickProcedure, Active and NativeSamplePosition may
 // be called from any thread, including from inside the tick; the tick is never called while the
