@@ -16,6 +16,7 @@
 #include "qzr/tools/play.h"
 #include "qzr/tools/render.h"
 #include "qzr/tools/song_input.h"
+#include "qzr/tools/vgm_tools.h"
 #include "qzr/tools/voice.h"
 
 namespace {
@@ -42,7 +43,7 @@ CLI::Option* AddChipOption(CLI::App& command, std::string& chip) {
 }
 
 struct RenderArgs {
-    std::string song, chip, output, mute, solo;
+    std::string song, chip, output, mute, solo, author;
     int loops = 1;
     std::optional<double> seconds;
     double maxSeconds = qzr::tools::kDefaultMaxSeconds;
@@ -51,7 +52,10 @@ struct RenderArgs {
 };
 
 int RunRenderCommand(const RenderArgs& args) {
-    const auto kind = ResolveSongKind(args.chip, args.song);
+    // A VGM says its own chip.
+    const bool vgmInput = qzr::tools::IsVgmPath(args.song);
+    const auto kind =
+        vgmInput ? std::optional<SongKind>(SongKind::OPM) : ResolveSongKind(args.chip, args.song);
     if (!kind) return kUsageError;
     const int channels = qzr::TargetFor(*kind).channelCount;
     qzr::tools::RenderOptions options;
@@ -63,6 +67,7 @@ int RunRenderCommand(const RenderArgs& args) {
     options.maxSeconds = args.maxSeconds;
     options.fadeSeconds = args.fade;
     options.sampleRate = args.rate;
+    options.author = args.author;
     if (!args.mute.empty() || !args.solo.empty()) {
         const std::string& list = args.solo.empty() ? args.mute : args.solo;
         const auto mask = qzr::tools::ParseChannelList(list, channels);
@@ -84,6 +89,12 @@ struct InfoArgs {
 };
 
 int RunInfoCommand(const InfoArgs& args) {
+    if (qzr::tools::IsVgmPath(args.song)) {
+        const auto song = qzr::tools::LoadVgm(args.song, stderr, true);
+        if (!song) return kUsageError;
+        std::fputs(qzr::tools::DescribeVgm(*song, args.song).c_str(), stdout);
+        return 0;
+    }
     qzr::tools::RowRange range;
     if (!args.rows.empty()) {
         const auto parsed = qzr::tools::ParseRowRange(args.rows);
@@ -122,6 +133,10 @@ struct PlayArgs {
 };
 
 int RunPlayCommand(const PlayArgs& args) {
+    if (qzr::tools::IsVgmPath(args.song)) {
+        return qzr::tools::RunVgmPlay(args.song, args.loops.value_or(1), args.seconds, stdout,
+                                      stderr);
+    }
     const auto kind = ResolveSongKind(args.chip, args.song);
     if (!kind) return kUsageError;
     qzr::tools::PlayOptions options;
@@ -141,11 +156,15 @@ int main(int argc, char** argv) {
     app.require_subcommand(0, 1);
 
     RenderArgs render;
-    CLI::App* renderCommand = app.add_subcommand("render", "render a song to WAV or FLAC");
-    renderCommand->add_option("song", render.song, "song file (.qzr)")->required();
+    CLI::App* renderCommand = app.add_subcommand(
+        "render", "render a song to WAV or FLAC, export it as VGM, or render a VGM");
+    renderCommand->add_option("song", render.song, "song file (.qzr), or a .vgm / .vgz")
+        ->required();
     AddChipOption(*renderCommand, render.chip);
-    renderCommand->add_option("-o,--output", render.output,
-                              "OUT.wav, OUT.flac or - for WAV on standard output");
+    renderCommand->add_option(
+        "-o,--output", render.output,
+        "OUT.wav, OUT.flac, OUT.vgm, OUT.vgz or - for WAV on standard output");
+    renderCommand->add_option("--author", render.author, "the author in a .vgm / .vgz's tag");
     renderCommand->add_option("--loops", render.loops, "passes before the 2 s release tail")
         ->check(CLI::Range(1, 1000));
     // Numbers are checked where the render is planned, non-finite ones included.

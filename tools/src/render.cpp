@@ -16,6 +16,7 @@
 #include "qzr/tools/engine_port.h"
 #include "qzr/tools/song_input.h"
 #include "qzr/tools/sound_file.h"
+#include "qzr/tools/vgm_tools.h"
 
 namespace qzr::tools {
 namespace {
@@ -199,10 +200,14 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
                                                  ? DefaultRenderOutput(options.song)
                                                  : std::filesystem::path(options.output);
     options.format = SoundFormat::WAV;
+    if (!toStdout && IsVgmPath(outputPath) && !SamePath(outputPath, options.song)) {
+        return RunVgmExport(options, outputPath, err);
+    }
+    if (!toStdout && IsVgmPath(options.song)) return RunVgmRender(options, outputPath, err);
     if (!toStdout) {
         const auto format = SoundFormatFor(outputPath);
         if (!format) {
-            std::fprintf(err, "qzr: %s: the output must end in .wav or .flac\n",
+            std::fprintf(err, "qzr: %s: the output must end in .wav, .flac, .vgm or .vgz\n",
                          outputPath.string().c_str());
             return 2;
         }

@@ -36,6 +36,7 @@ struct RenderOptions {
     int sampleRate = kDefaultSampleRate;     // 8,000 to 192,000 Hz
     std::uint8_t mutedChannels = 0;          // bit c: chip channel c
     bool progressBar = false;                // drawn on `err`
+    std::string author;                      // the GD3 tag's author of a .vgm/.vgz output
 };
 
 // How long a render is, in output frames.

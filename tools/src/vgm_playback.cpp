@@ -1,0 +1,363 @@
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "interrupt.h"
+#include "qzr/common/file_reading.h"
+#include "qzr/common/file_replacement.h"
+#include "qzr/common/wav_writer.h"
+#include "qzr/emulator_engine/engine.h"
+#include "qzr/format/ym2151_registers.h"
+#include "qzr/tools/sound_file.h"
+#include "qzr/tools/vgm_tools.h"
+#include "qzr/vgm/vgm_layout.h"
+
+namespace qzr::tools {
+namespace {
+
+constexpr std::size_t kChunkFrames = 4096;
+constexpr int kMostLoops = 1000;
+constexpr int kChannels = 8;
+
+// The VGM being played: the engine calls Feed before every native sample, and Feed queues the
+// writes due by then (the engine's queue hands the chip one a sample). One stream per process,
+// as the engine's tick is a plain procedure; set up before the engine starts, read by the
+// rendering thread only until it stops.
+struct Stream {
+    const vgm::VgmSong* song = nullptr;
+    emulator::Engine* engine = nullptr;
+    std::uint64_t clockHz = 0;
+    std::size_t next = 0;         // the next write
+    std::uint64_t offset = 0;     // VGM samples added to the writes' own for the current pass
+    int passesLeft = 0;           // loop passes still to come after the current one
+    std::uint64_t endNative = 0;  // the native sample where the last pass ends
+    bool keyedOff = false;
+    std::atomic<bool> ended{false};  // the last pass is over; read by the host
+};
+Stream gStream;
+
+// A VGM sample as a native sample of the chip at `clockHz`, rounded.
+std::uint64_t NativeSample(std::uint64_t vgmSample, std::uint64_t clockHz) {
+    __extension__ using Wide = unsigned __int128;
+    const Wide denominator = Wide{emulator::kClocksPerSample} * vgm::kSampleRateHz;
+    return static_cast<std::uint64_t>((Wide{vgmSample} * clockHz * 2 + denominator) /
+                                      (denominator * 2));
+}
+
+void Feed() {
+    Stream& s = gStream;
+    const std::uint64_t now = s.engine->NativeSamplePosition();
+    const std::vector<vgm::TimedWrite>& writes = s.song->writes;
+    for (;;) {
+        if (s.next == writes.size()) {
+            if (s.passesLeft == 0 || !s.song->loopSample) break;
+            --s.passesLeft;
+            s.next = s.song->loopWrite;
+            s.offset += s.song->LoopSamples();
+            continue;
+        }
+        const vgm::TimedWrite& write = writes[s.next];
+        if (NativeSample(write.sample + s.offset, s.clockHz) > now) break;
+        s.engine->Write(write.reg, write.value);
+        ++s.next;
+    }
+    if (now >= s.endNative && !s.keyedOff) {
+        s.keyedOff = true;
+        s.ended.store(true);
+        // A loop cut short leaves notes on: they release through the tail, as a song's do.
+        if (s.song->loopSample) {
+            for (int c = 0; c < kChannels; ++c) {
+                s.engine->Write(ym2151::kRegKeyOn, static_cast<std::uint8_t>(c));
+            }
+        }
+    }
+}
+
+// Where the music of `loops` passes ends, in VGM samples.
+std::uint64_t MusicSamples(const vgm::VgmSong& song, int loops) {
+    if (!song.loopSample) return song.totalSamples;
+    return *song.loopSample + static_cast<std::uint64_t>(loops) * song.LoopSamples();
+}
+
+bool StartStream(emulator::Engine& engine, const vgm::VgmSong& song, int loops, int sampleRate,
+                 emulator::Output output, std::string& error) {
+    gStream.song = &song;
+    gStream.engine = &engine;
+    gStream.clockHz = song.clockHz;
+    gStream.next = 0;
+    gStream.offset = 0;
+    gStream.passesLeft = loops - 1;
+    gStream.endNative = NativeSample(MusicSamples(song, loops), song.clockHz);
+    gStream.keyedOff = false;
+    gStream.ended.store(false);
+    emulator::StartOptions start;
+    start.sampleRate = sampleRate;
+    start.output = output;
+    start.clockHz = song.clockHz;
+    start.tickEverySample = true;
+    engine.SetTickProcedure(&Feed);
+    const emulator::StartResult result = engine.Start(start);
+    if (result == emulator::StartResult::ClockOutOfRange) {
+        error = "the YM2151 clock of " + std::to_string(song.clockHz) + " Hz is outside what " +
+                "the emulator runs at (" + std::to_string(emulator::kMinClockHz) + " to " +
+                std::to_string(emulator::kMaxClockHz) + " Hz)";
+        return false;
+    }
+    if (result != emulator::StartResult::Started) {
+        error = "the emulator cannot start at " + std::to_string(sampleRate) + " Hz";
+        return false;
+    }
+    return true;
+}
+
+std::string Duration(double seconds) {
+    const auto whole = static_cast<long long>(seconds);
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "%lld:%02lld:%04.1f", whole / 3600, whole / 60 % 60,
+                  seconds - static_cast<double>(whole - whole % 60));
+    return text.data();
+}
+
+}  // namespace
+
+std::optional<vgm::VgmSong> LoadVgm(const std::filesystem::path& path, std::FILE* err, bool quiet) {
+    const std::string name = path.string();
+    std::string error;
+    auto head = ReadFileHead(path, vgm::kMaxFileBytes, error);
+    if (!head) {
+        std::fprintf(err, "qzr: cannot read %s: %s\n", name.c_str(), error.c_str());
+        return std::nullopt;
+    }
+    if (head->size > vgm::kMaxFileBytes) {
+        std::fprintf(err, "qzr: %s: larger than the %zu MB a VGM is read to\n", name.c_str(),
+                     vgm::kMaxFileBytes >> 20);
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes = std::move(head->bytes);
+    if (vgm::LooksGzipped(bytes)) {
+        auto unpacked = vgm::Gunzip(bytes, vgm::kMaxFileBytes, error);
+        if (!unpacked) {
+            std::fprintf(err, "qzr: %s: %s\n", name.c_str(), error.c_str());
+            return std::nullopt;
+        }
+        bytes = std::move(*unpacked);
+    }
+    auto song = vgm::ReadVgm(bytes, error);
+    if (!song) {
+        std::fprintf(err, "qzr: %s: %s\n", name.c_str(), error.c_str());
+        return std::nullopt;
+    }
+    if (!quiet) {
+        for (const std::string& warning : song->warnings) {
+            std::fprintf(err, "qzr: warning: %s: %s\n", name.c_str(), warning.c_str());
+        }
+    }
+    return song;
+}
+
+std::optional<RenderLength> PlanVgmRender(const vgm::VgmSong& song, const RenderOptions& options,
+                                          std::string& error) {
+    if (options.seconds && !(std::isfinite(*options.seconds) && *options.seconds > 0)) {
+        error = "--seconds takes a finite number above 0";
+    } else if (!(std::isfinite(options.maxSeconds) && options.maxSeconds > 0)) {
+        error = "--max-seconds takes a finite number above 0";
+    } else if (!(std::isfinite(options.fadeSeconds) && options.fadeSeconds >= 0)) {
+        error = "--fade takes a finite number of 0 or more";
+    } else if (options.loops < 1 || options.loops > kMostLoops) {
+        error = "--loops takes 1 to " + std::to_string(kMostLoops);
+    } else if (options.sampleRate < emulator::kMinSampleRate ||
+               options.sampleRate > emulator::kMaxSampleRate) {
+        error = "--rate takes " + std::to_string(emulator::kMinSampleRate) + " to " +
+                std::to_string(emulator::kMaxSampleRate) + " Hz";
+    }
+    if (!error.empty()) return std::nullopt;
+    double seconds = static_cast<double>(MusicSamples(song, options.loops)) /
+                         static_cast<double>(vgm::kSampleRateHz) +
+                     kReleaseTailSeconds;
+    if (options.seconds) seconds = std::min(seconds, *options.seconds);
+    const double frames = std::ceil(seconds * options.sampleRate);
+    if (frames > static_cast<double>(MaxFrames(options.format))) {
+        error = "the render would last " + Duration(seconds) + ", more than the output can hold";
+        return std::nullopt;
+    }
+    if (seconds > options.maxSeconds) {
+        error = "the render would last " + Duration(seconds) + ", longer than the " +
+                Duration(options.maxSeconds) +
+                " allowed; give --max-seconds to allow it (or --seconds to cut it short)";
+        return std::nullopt;
+    }
+    RenderLength length;
+    length.frames = static_cast<std::int64_t>(frames);
+    length.fadeFrames =
+        std::min(length.frames,
+                 static_cast<std::int64_t>(std::llround(options.fadeSeconds * options.sampleRate)));
+    return length;
+}
+
+bool RenderVgmFrames(const vgm::VgmSong& song, const RenderOptions& options,
+                     const RenderLength& length, const FrameSink& sink, std::string& error) {
+    emulator::Engine engine;
+    if (!StartStream(engine, song, options.loops, options.sampleRate, emulator::Output::Offline,
+                     error)) {
+        return false;
+    }
+    std::vector<std::int16_t> buffer(kChunkFrames * 2);
+    bool ok = true;
+    for (std::int64_t done = 0; done < length.frames && ok;) {
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(length.frames - done, static_cast<std::int64_t>(kChunkFrames)));
+        const std::span<std::int16_t> chunk(buffer.data(), want * 2);
+        if (engine.Render(chunk) != want) {
+            error = "the emulator stopped rendering";
+            ok = false;
+            break;
+        }
+        // The fade: the last fadeFrames frames fall linearly to silence.
+        const std::int64_t fadeStart = length.frames - length.fadeFrames;
+        for (std::size_t i = 0; i < chunk.size() && length.fadeFrames > 0; ++i) {
+            const std::int64_t frame = done + static_cast<std::int64_t>(i / 2);
+            if (frame >= fadeStart) {
+                chunk[i] = static_cast<std::int16_t>(chunk[i] * (length.frames - frame) /
+                                                     length.fadeFrames);
+            }
+        }
+        if (!sink(chunk)) {
+            error = "cannot write the sound";
+            ok = false;
+        }
+        done += static_cast<std::int64_t>(want);
+    }
+    engine.Stop();
+    return ok;
+}
+
+int RunVgmRender(const RenderOptions& given, const std::filesystem::path& output, std::FILE* err) {
+    RenderOptions options = given;
+    const auto format = SoundFormatFor(output);
+    if (!format) {
+        std::fprintf(err, "qzr: %s: the output must end in .wav or .flac\n",
+                     output.string().c_str());
+        return 2;
+    }
+    options.format = *format;
+    const auto song = LoadVgm(options.song, err);
+    if (!song) return 2;
+    std::string error;
+    const auto length = PlanVgmRender(*song, options, error);
+    if (!length) {
+        std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(), error.c_str());
+        return 2;
+    }
+    FileReplacement replacement(output);
+    if (!replacement.Open(error)) {
+        std::fprintf(err, "qzr: %s\n", error.c_str());
+        return 1;
+    }
+    std::string writeError;
+    std::optional<WavStreamWriter> wav;
+    std::unique_ptr<SoundFileWriter> flac;
+    if (options.format == SoundFormat::WAV) {
+        wav.emplace(static_cast<std::uint64_t>(length->frames),
+                    static_cast<std::uint32_t>(options.sampleRate),
+                    [&replacement, &writeError](std::span<const std::uint8_t> bytes) {
+                        return replacement.Write(bytes, writeError);
+                    });
+    } else {
+        flac = SoundFileWriter::ToDescriptor(replacement.Descriptor(), SoundFormat::FLAC,
+                                             options.sampleRate, error);
+        if (!flac) {
+            std::fprintf(err, "qzr: %s: %s\n", output.string().c_str(), error.c_str());
+            return 1;
+        }
+    }
+    bool ok = RenderVgmFrames(
+        *song, options, *length,
+        [&](std::span<const std::int16_t> frames) {
+            return wav ? wav->Write(frames) : flac->Write(frames);
+        },
+        error);
+    if (ok && wav && !wav->Finish()) {
+        ok = false;
+        error = "cannot write the sound";
+    }
+    if (ok && flac) ok = flac->Close(error);
+    if (!ok || !replacement.Commit(error)) {
+        std::fprintf(err, "qzr: %s: %s\n", output.string().c_str(),
+                     (writeError.empty() ? error : writeError).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int RunVgmPlay(const std::filesystem::path& path, int loops, std::optional<double> seconds,
+               std::FILE* out, std::FILE* err) {
+    const auto song = LoadVgm(path, err);
+    if (!song) return 2;
+    if (loops < 1 || loops > kMostLoops) {
+        std::fprintf(err, "qzr: --loops takes 1 to %d\n", kMostLoops);
+        return 2;
+    }
+    const InterruptCatcher catcher;
+    emulator::Engine engine;
+    std::string error;
+    if (!StartStream(engine, *song, loops, kDefaultSampleRate,
+                     emulator::Output::DeviceOrSilentClock, error)) {
+        std::fprintf(err, "qzr: %s: %s\n", path.string().c_str(), error.c_str());
+        return 2;
+    }
+    std::fprintf(out, "%s\n", DescribeVgm(*song, path).c_str());
+    const auto start = std::chrono::steady_clock::now();
+    const auto tail = std::chrono::duration<double>(kReleaseTailSeconds);
+    std::optional<std::chrono::steady_clock::time_point> endedAt;
+    while (!InterruptCatcher::Interrupted()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (seconds && std::chrono::duration<double>(now - start).count() >= *seconds) break;
+        if (!endedAt && gStream.ended.load()) endedAt = now;
+        if (endedAt && now - *endedAt >= tail) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    engine.Stop();
+    return 0;
+}
+
+std::string DescribeVgm(const vgm::VgmSong& song, const std::filesystem::path& path) {
+    std::string text = path.filename().string() + ": VGM " + std::to_string(song.version >> 8) +
+                       "." +
+                       std::to_string((song.version >> 4 & 0xFU) * 10 + (song.version & 0xFU)) +
+                       ", YM2151 at " + std::to_string(song.clockHz) + " Hz\n";
+    const double rate = static_cast<double>(vgm::kSampleRateHz);
+    text += "length: " + Duration(static_cast<double>(song.totalSamples) / rate) + " (" +
+            std::to_string(song.totalSamples) + " samples)\n";
+    if (song.loopSample) {
+        text += "loop: from " + Duration(static_cast<double>(*song.loopSample) / rate) + ", " +
+                Duration(static_cast<double>(song.LoopSamples()) / rate) + " (" +
+                std::to_string(song.LoopSamples()) + " samples)\n";
+    } else {
+        text += "loop: none\n";
+    }
+    text += "writes: " + std::to_string(song.writes.size()) + "\n";
+    if (song.tag) {
+        static constexpr std::array<std::pair<vgm::TagField, const char*>, 7> kShown{{
+            {vgm::TagField::TrackName, "title"},
+            {vgm::TagField::GameName, "game"},
+            {vgm::TagField::SystemName, "system"},
+            {vgm::TagField::Author, "author"},
+            {vgm::TagField::ReleaseDate, "date"},
+            {vgm::TagField::Converter, "made by"},
+            {vgm::TagField::Notes, "notes"},
+        }};
+        for (const auto& [field, label] : kShown) {
+            if (!(*song.tag)[field].empty()) {
+                text += std::string(label) + ": " + (*song.tag)[field] + "\n";
+            }
+        }
+    }
+    for (const std::string& warning : song.warnings) text += "warning: " + warning + "\n";
+    return text;
+}
+
+}  // namespace qzr::tools
