@@ -19,4 +19,21 @@ std::string TrackerNoteName(std::uint8_t code) {
            static_cast<char>('0' + index / 12);
 }
 
+std::string TrackerEventText(std::uint8_t note, std::uint8_t key) {
+    std::string text = note == 0 ? "..." : TrackerNoteName(note);
+    switch (key) {
+        case static_cast<std::uint8_t>(KeyByte::None):
+            return text + "    ";
+        case static_cast<std::uint8_t>(KeyByte::On):
+            return text + " on ";
+        case static_cast<std::uint8_t>(KeyByte::Off):
+            return text + " off";
+        default:
+            break;
+    }
+    std::array<char, 8> code{};
+    std::snprintf(code.data(), code.size(), " ?%02X", key);
+    return text + code.data();
+}
+
 }  // namespace qzr

@@ -151,6 +151,11 @@ TEST(SongKind, FromFileNameAndNoteNames) {
                                          TrackerNoteName(2),  TrackerNoteName(49),
                                          TrackerNoteName(96), TrackerNoteName(97)};
     EXPECT_EQ(names, (std::vector<std::string>{"---", "C-0", "C#0", "C-4", "B-7", "?61"}));
+    const std::vector<std::string> events{TrackerEventText(49, 1), TrackerEventText(0, 2),
+                                          TrackerEventText(50, 0), TrackerEventText(0, 0x7F),
+                                          TrackerEventText(0xFF, 3)};
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"C-4 on ", "... off", "C#4    ", "... ?7F", "?FF ?03"}));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// qzr diff's inputs: two songs of one kind, split where the second byte says.
+// qzr diff's inputs: two songs, split where the second byte says; the second of the other kind
+// when that byte is odd.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -14,8 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t at = rest.size() * bytes[0] / 256;
     const qzr::SongImage a(kind, std::vector<std::uint8_t>(
                                      rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(at)));
-    const qzr::SongImage b(kind, std::vector<std::uint8_t>(
-                                     rest.begin() + static_cast<std::ptrdiff_t>(at), rest.end()));
+    const qzr::SongKind other =
+        kind == qzr::SongKind::OPM ? qzr::SongKind::OPN2 : qzr::SongKind::OPM;
+    const qzr::SongImage b(
+        (bytes[0] & 1) != 0 ? other : kind,
+        std::vector<std::uint8_t>(rest.begin() + static_cast<std::ptrdiff_t>(at), rest.end()));
     const std::string text = qzr::tools::DescribeDifferences(a, b);
     // A file is never different from itself.
     if (!qzr::tools::DescribeDifferences(a, a).empty()) __builtin_trap();

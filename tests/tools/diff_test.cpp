@@ -48,6 +48,26 @@ TEST_F(QzrDiff, DifferencesMatchTheGoldenText) {
     ExpectGolden(rows.out, "a_c.diff.txt");
 }
 
+// Each song is read with its own chip's layout: the same notes in an OPN2 song are the same
+// events, and bytes of two layouts are not compared.
+TEST_F(QzrDiff, SongsOfTheTwoChipsCompareByTheirEvents) {
+    const std::vector<std::string> body{"ch1", "o4", "c8"};
+    CompileInto(dir_.Path(), "d.opn2.mml",
+                MakeSource("One", 6, 8, SongKind::OPN2, body, "voices/brass.voice"),
+                SongKind::OPN2);
+    const ProgramResult result = Diff("a.opm.mml.qzr", "d.opn2.mml.qzr");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out.rfind("chip: OPM vs OPN2\n", 0), 0u) << result.out;
+    EXPECT_EQ(result.out.find("first difference in the rows"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("bytes differ\n"), std::string::npos) << result.out;
+    // Named for one chip, both are read with its layout.
+    const ProgramResult forced =
+        RunProgram({QzrPath(), "diff", "--chip", "opm", "a.opm.mml.qzr", "d.opn2.mml.qzr"},
+                   dir_.Path());
+    EXPECT_EQ(forced.out.find("chip:"), std::string::npos) << forced.out;
+    EXPECT_NE(forced.out.find("bytes differ\n"), std::string::npos) << forced.out;
+}
+
 TEST_F(QzrDiff, UnreadableFileGivesStatusTwo) {
     const ProgramResult result = Diff("a.opm.mml.qzr", "missing.opm.qzr");
     EXPECT_EQ(result.status, 2);

@@ -93,13 +93,38 @@ protected:
     std::filesystem::path song_;
 };
 
+// The level line after a render: "qzr: OUT: peak -6.0 dBFS, N samples clipped".
+struct LevelLine {
+    double dbfs = 0;
+    long long clipped = -1;
+};
+LevelLine ParseLevel(const std::string& err, const std::string& output) {
+    LevelLine level;
+    const std::string start = "qzr: " + output + ": peak ";
+    const std::size_t at = err.find(start);
+    if (at != std::string::npos) {
+        std::sscanf(err.c_str() + at + start.size(), "%lf dBFS, %lld", &level.dbfs, &level.clipped);
+    }
+    return level;
+}
+
+double PeakDbfs(const std::vector<std::int16_t>& samples) {
+    return 20 * std::log10(std::min(Peak(samples, 0, static_cast<std::int64_t>(samples.size() / 2)),
+                                    32767) /
+                           32767.0);
+}
+
 TEST_F(RenderTest, TinySongHasTheRightLengthAndPitch) {
     const ProgramResult result = Qzr({"render", "tiny.opm.mml.qzr"});
     ASSERT_EQ(result.status, 0) << result.err;
-    // Beside the song, with its last extension replaced; no progress bar into a pipe.
-    EXPECT_EQ(result.err, "");
+    // Beside the song, with its last extension replaced; no progress bar into a pipe, only the
+    // level of what was written.
     EXPECT_EQ(result.out, "");
     const auto samples = DecodeSamples(dir_ / "tiny.opm.mml.wav");
+    const LevelLine level = ParseLevel(result.err, "tiny.opm.mml.wav");
+    EXPECT_NEAR(level.dbfs, PeakDbfs(samples), 0.051) << result.err;
+    EXPECT_EQ(level.clipped, 0) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     ASSERT_EQ(static_cast<std::int64_t>(samples.size()),
               2 * (FramesForTicks(64 * 6) + kTailFrames));
 
@@ -118,9 +143,11 @@ TEST_F(RenderTest, ProgressBarOnlyOnATerminal) {
     ASSERT_EQ(onTerminal.status, 0) << onTerminal.out;
     EXPECT_NE(onTerminal.out.find("rendering ["), std::string::npos) << onTerminal.out;
     EXPECT_NE(onTerminal.out.find("100%"), std::string::npos);
-    // Into a pipe: nothing at all on either stream.
+    // Into a pipe: no bar, only the level line.
     const ProgramResult piped = Qzr({"render", "tiny.opm.mml.qzr", "-o", "pipe.wav"});
-    EXPECT_EQ(piped.err + piped.out, "");
+    EXPECT_EQ(piped.out, "");
+    EXPECT_EQ(piped.err.find("rendering ["), std::string::npos) << piped.err;
+    EXPECT_EQ(piped.err.rfind("qzr: pipe.wav: peak ", 0), 0u) << piped.err;
     EXPECT_EQ(DecodeSamples(dir_ / "tty.wav"), DecodeSamples(dir_ / "pipe.wav"));
 }
 
@@ -171,6 +198,47 @@ TEST_F(RenderTest, FadeEndsInSilence) {
     const int full = Peak(samples, kRate / 10, kRate / 10);
     EXPECT_NEAR(Peak(samples, kRate * 3 / 4, kRate / 100), full / 2, full / 20);
     EXPECT_LT(Peak(samples, kRate - kRate / 100, kRate / 100), full / 50);
+}
+
+// After the pass the music plays on under the fade (the note starts again), where without a
+// fade the release tail is silent.
+TEST_F(RenderTest, FadePlaysOnIntoTheNextPass) {
+    ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "fade.wav", "--fade", "1"}).status, 0);
+    const auto samples = DecodeSamples(dir_ / "fade.wav");
+    const std::int64_t passEnd = FramesForTicks(64 * 6);
+    ASSERT_EQ(static_cast<std::int64_t>(samples.size()), 2 * (passEnd + kRate));
+    const int full = Peak(samples, kRate / 10, kRate / 10);
+    // A tenth of a second into the fade, nine tenths of the level are left.
+    EXPECT_NEAR(Peak(samples, passEnd + kRate / 10, kRate / 20), full * 0.88, full * 0.06);
+    EXPECT_LT(Peak(samples, passEnd + kRate - kRate / 100, kRate / 100), full / 50);
+}
+
+// --gain scales every sample; what reaches full scale is counted and warned about.
+TEST_F(RenderTest, GainScalesAndClippingIsReported) {
+    ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "plain.wav", "--seconds", "1"}).status, 0);
+    const ProgramResult half = Qzr(
+        {"render", "tiny.opm.mml.qzr", "-o", "half.wav", "--seconds", "1", "--gain", "-6.0206"});
+    ASSERT_EQ(half.status, 0) << half.err;
+    const auto plain = DecodeSamples(dir_ / "plain.wav");
+    const auto halved = DecodeSamples(dir_ / "half.wav");
+    ASSERT_EQ(halved.size(), plain.size());
+    int worst = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        worst = std::max(worst, std::abs(2 * halved[i] - plain[i]));
+    }
+    EXPECT_LE(worst, 1);
+    EXPECT_NEAR(ParseLevel(half.err, "half.wav").dbfs, PeakDbfs(halved), 0.051) << half.err;
+    EXPECT_EQ(half.err.find("warning"), std::string::npos) << half.err;
+
+    const ProgramResult loud =
+        Qzr({"render", "tiny.opm.mml.qzr", "-o", "loud.wav", "--seconds", "1", "--gain", "40"});
+    ASSERT_EQ(loud.status, 0) << loud.err;
+    const auto clipped = DecodeSamples(dir_ / "loud.wav");
+    const auto atFullScale = std::count_if(
+        clipped.begin(), clipped.end(), [](std::int16_t s) { return s >= 32767 || s <= -32767; });
+    EXPECT_GT(atFullScale, 0);
+    EXPECT_EQ(ParseLevel(loud.err, "loud.wav").clipped, atFullScale) << loud.err;
+    EXPECT_NE(loud.err.find("qzr: warning: loud.wav: "), std::string::npos) << loud.err;
 }
 
 TEST_F(RenderTest, SongThatNeverWrapsNeedsSeconds) {

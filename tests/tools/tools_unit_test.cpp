@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -156,8 +157,21 @@ TEST(PlanRender, LengthsAndRefusalsComeBeforeAnyRendering) {
         {"no seconds", with([](auto& o) { o.seconds = 0; }), 0, "--seconds takes a finite"},
         {"nan fade", with([nan](auto& o) { o.fadeSeconds = nan; }), 0,
          "--fade takes a finite number of 0 or more, not nan"},
-        {"huge fade is the whole render", with([](auto& o) { o.fadeSeconds = 1e300; }),
-         kPass + kTail, ""},
+        {"a fade plays on after the passes, with no tail", with([](auto& o) {
+             o.loops = 2;
+             o.fadeSeconds = 3;
+         }),
+         2 * kPass + 3 * 44'100, ""},
+        {"a fade within --seconds", with([](auto& o) {
+             o.seconds = 1;
+             o.fadeSeconds = 5;
+         }),
+         44'100, ""},
+        {"a fade past the hour", with([](auto& o) { o.fadeSeconds = 1e300; }), 0,
+         "more than a WAV file can hold"},
+        {"nan gain", with([nan](auto& o) { o.gainDb = nan; }), 0,
+         "--gain takes a finite number of decibels from -96 to 96"},
+        {"gain past 96 dB", with([](auto& o) { o.gainDb = -97; }), 0, "--gain takes"},
         {"nan limit", with([nan](auto& o) { o.maxSeconds = nan; }), 0,
          "--max-seconds takes a finite number above 0"},
         {"no loops", with([](auto& o) { o.loops = 0; }), 0, "--loops takes 1 to 1000"},
@@ -170,7 +184,10 @@ TEST(PlanRender, LengthsAndRefusalsComeBeforeAnyRendering) {
         EXPECT_EQ(length ? length->frames : 0, c.frames) << error;
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
         if (length) {
-            EXPECT_LE(length->fadeFrames, length->frames);
+            // A fade is the render's end, as long as asked or the whole of it.
+            const auto fade =
+                static_cast<std::int64_t>(std::llround(c.options.fadeSeconds * 44'100));
+            EXPECT_EQ(length->fadeFrames, std::min(fade, length->frames));
         }
     }
 }

@@ -48,6 +48,7 @@ struct RenderArgs {
     std::optional<double> seconds;
     double maxSeconds = qzr::tools::kDefaultMaxSeconds;
     double fade = 0;
+    double gain = 0;
     int rate = qzr::tools::kDefaultSampleRate;
 };
 
@@ -66,6 +67,7 @@ int RunRenderCommand(const RenderArgs& args) {
     options.seconds = args.seconds;
     options.maxSeconds = args.maxSeconds;
     options.fadeSeconds = args.fade;
+    options.gainDb = args.gain;
     options.sampleRate = args.rate;
     options.author = args.author;
     if (!args.mute.empty() || !args.solo.empty()) {
@@ -171,7 +173,9 @@ int main(int argc, char** argv) {
     renderCommand->add_option("--seconds", render.seconds, "at most this long");
     renderCommand->add_option("--max-seconds", render.maxSeconds,
                               "the longest render allowed (default 3600)");
-    renderCommand->add_option("--fade", render.fade, "fade out over the last seconds");
+    renderCommand->add_option("--fade", render.fade,
+                              "after the passes, fade out over this long as the music plays on");
+    renderCommand->add_option("--gain", render.gain, "level change in dB (-96 to 96)");
     renderCommand->add_option("--rate", render.rate, "sample rate in Hz")
         ->check(CLI::Range(8'000, 192'000));
     renderCommand->add_option("--mute", render.mute, "channels to silence, e.g. 1,3");
@@ -270,9 +274,12 @@ int main(int argc, char** argv) {
         return qzr::tools::RunCheck(checkSource, qzr::TargetFor(*kind), stderr);
     }
     if (diffCommand->parsed()) {
-        const auto kind = ResolveSongKind(diffChip, diffA);
-        if (!kind) return kUsageError;
-        return qzr::tools::RunDiff(diffA, diffB, *kind, stdout, stderr);
+        // Each song is read with its own chip's layout, unless --chip names one for both.
+        const auto kindA = ResolveSongKind(diffChip, diffA);
+        if (!kindA) return kUsageError;
+        const auto kindB = ResolveSongKind(diffChip, diffB);
+        if (!kindB) return kUsageError;
+        return qzr::tools::RunDiff({diffA, *kindA}, {diffB, *kindB}, stdout, stderr);
     }
     if (playCommand->parsed()) return RunPlayCommand(play);
     if (devicesCommand->parsed()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "qzr/format/rows.h"
 #include "qzr/tools/song_input.h"
 
 namespace qzr::tools {
@@ -20,7 +21,9 @@ std::string Hex(int value) {
 
 // One line a voice: how many of its bytes differ and the first of them.
 void CompareVoices(const SongImage& a, const SongImage& b, std::string& text) {
-    for (int v = 0; v < a.Target().VoiceCount(); ++v) {
+    // Songs of the two chips hold 8 and 6 voices: those both hold compare.
+    const int voices = std::min(a.Target().VoiceCount(), b.Target().VoiceCount());
+    for (int v = 0; v < voices; ++v) {
         const VoiceRecord x = a.Voice(v);
         const VoiceRecord y = b.Voice(v);
         int count = x.control != y.control ? 1 : 0;
@@ -39,10 +42,62 @@ void CompareVoices(const SongImage& a, const SongImage& b, std::string& text) {
     }
 }
 
+// The event of a row the song does not have reads as an empty one.
+std::string EventText(const SongImage& song, int row, int channel) {
+    if (row >= song.RowCount()) {
+        return TrackerEventText(0, 0);
+    }
+    return TrackerEventText(song.Note(row, channel), song.Key(row, channel));
+}
+
+std::string Trimmed(std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+// Row by row, as the player reads each song, over the channels both have: the first event that
+// differs, named as a tracker shows it, and how many differ.
+void CompareRows(const SongImage& a, const SongImage& b, std::string& text) {
+    const int rows = std::max(a.RowCount(), b.RowCount());
+    const int channels = std::min(a.Target().channelCount, b.Target().channelCount);
+    long long differing = 0;
+    for (int row = 0; row < rows; ++row) {
+        for (int c = 0; c < channels; ++c) {
+            const std::string x = EventText(a, row, c);
+            const std::string y = EventText(b, row, c);
+            if (x == y) continue;
+            if (differing++ == 0) {
+                text += "first difference in the rows: row " + std::to_string(row) + ", ch" +
+                        std::to_string(c + 1) + ": " + Trimmed(x) + " vs " + Trimmed(y) + "\n";
+            }
+        }
+    }
+    if (differing != 0) {
+        text +=
+            std::to_string(differing) + (differing == 1 ? " event differs\n" : " events differ\n");
+    }
+}
+
+// Songs of one chip share a layout, so their bytes compare too (bytes past the end of the
+// shorter file count as differing).
+std::size_t DifferingBytes(const SongImage& a, const SongImage& b) {
+    const auto x = a.Bytes();
+    const auto y = b.Bytes();
+    const std::size_t common = std::min(x.size(), y.size());
+    std::size_t differing = std::max(x.size(), y.size()) - common;
+    for (std::size_t i = 0; i < common; ++i) differing += x[i] != y[i] ? 1 : 0;
+    return differing;
+}
+
 }  // namespace
 
 std::string DescribeDifferences(const SongImage& a, const SongImage& b) {
     std::string text;
+    const bool sameChip = a.Kind() == b.Kind();
+    if (!sameChip) {
+        text += "chip: " + std::string(SongKindName(a.Kind())) + " vs " +
+                std::string(SongKindName(b.Kind())) + "\n";
+    }
     if (a.Title() != b.Title()) text += "title: \"" + a.Title() + "\" vs \"" + b.Title() + "\"\n";
     CompareVoices(a, b, text);
     if (a.Speed() != b.Speed()) {
@@ -52,37 +107,19 @@ std::string DescribeDifferences(const SongImage& a, const SongImage& b) {
         text += "row count: " + std::to_string(a.DeclaredRowCount()) + " vs " +
                 std::to_string(b.DeclaredRowCount()) + "\n";
     }
-
-    const auto x = a.Bytes();
-    const auto y = b.Bytes();
-    const std::size_t common = std::min(x.size(), y.size());
-    std::size_t differing = std::max(x.size(), y.size()) - common;
-    for (std::size_t i = 0; i < common; ++i) differing += x[i] != y[i] ? 1 : 0;
-
-    const SongTarget& target = a.Target();
-    const auto rowsStart = static_cast<std::size_t>(target.rowsStart);
-    const auto rowSize = static_cast<std::size_t>(target.RowSize());
-    for (std::size_t i = rowsStart; i < std::max(x.size(), y.size()); ++i) {
-        const bool inX = i < x.size();
-        const bool inY = i < y.size();
-        if (inX && inY && x[i] == y[i]) continue;
-        const std::size_t row = (i - rowsStart) / rowSize;
-        const std::size_t byte = (i - rowsStart) % rowSize;
-        text += "first difference in the rows: row " + std::to_string(row) + ", ch" +
-                std::to_string(byte / 2 + 1) + ", " + (byte % 2 == 0 ? "note" : "key") +
-                " byte: " + (inX ? Hex(x[i]) : std::string("end of file")) + " vs " +
-                (inY ? Hex(y[i]) : std::string("end of file")) + "\n";
-        break;
+    CompareRows(a, b, text);
+    if (sameChip) {
+        if (const std::size_t bytes = DifferingBytes(a, b); bytes != 0) {
+            text += std::to_string(bytes) + (bytes == 1 ? " byte differs\n" : " bytes differ\n");
+        }
     }
-    if (differing != 0) text += std::to_string(differing) + " bytes differ\n";
     return text;
 }
 
-int RunDiff(const std::string& a, const std::string& b, SongKind kind, std::FILE* out,
-            std::FILE* err) {
-    const auto first = LoadSongImage(a, kind, err);
+int RunDiff(const DiffInput& a, const DiffInput& b, std::FILE* out, std::FILE* err) {
+    const auto first = LoadSongImage(a.path, a.kind, err);
     if (!first) return 2;
-    const auto second = LoadSongImage(b, kind, err);
+    const auto second = LoadSongImage(b.path, b.kind, err);
     if (!second) return 2;
     const std::string text = DescribeDifferences(*first, *second);
     std::fputs(text.c_str(), out);

@@ -6,12 +6,16 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "qzr/compiler/keyword_table.h"
 #include "qzr/compiler/qmml_voice.h"
 #include "qzr/format/player_timing.h"
 #include "qzr/format/rows.h"
 
 namespace qzr::tools {
 namespace {
+
+// The tempo is counted in quarter notes, as the length suffix "4" spells them in rows.
+constexpr int kRowsPerQuarterNote = RowsOfSuffix("4");
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
@@ -60,20 +64,6 @@ void AppendVoices(const SongImage& song, std::string& text) {
     }
 }
 
-std::string Cell(std::uint8_t note, std::uint8_t key) {
-    std::string cell = note == 0 ? "..." : TrackerNoteName(note);
-    if (key == 1) {
-        cell += " on ";
-    } else if (key == 2) {
-        cell += " off";
-    } else if (key == 0) {
-        cell += "    ";
-    } else {
-        cell += Format(" ?%02X", key);
-    }
-    return cell;
-}
-
 // Without trailing blanks, so a golden copy survives editors that strip them.
 void AppendLine(std::string line, std::string& text) {
     line.erase(line.find_last_not_of(' ') + 1);
@@ -92,7 +82,7 @@ void AppendRows(const SongImage& song, const RowRange& range, std::string& text)
     for (int row = first; row <= last; ++row) {
         line = Format("%5d", row);
         for (int c = 0; c < channels; ++c) {
-            line += " | " + Cell(song.Note(row, c), song.Key(row, c));
+            line += " | " + TrackerEventText(song.Note(row, c), song.Key(row, c));
         }
         AppendLine(line, text);
     }
@@ -119,9 +109,13 @@ std::string DescribeSong(const SongImage& song, std::string_view name, const Row
     text += Format("chip      %s (%d channels)\n", std::string(SongKindName(song.Kind())).c_str(),
                    target.channelCount);
     text += "title     \"" + song.Title() + "\"\n";
-    const std::int64_t tickMs = kTickPeriodMs * song.TicksPerRow();
-    text += Format("speed     %d (a row every %lld ms)\n", song.Speed(),
-                   static_cast<long long>(tickMs));
+    const std::int64_t rowMs = kTickPeriodMs * song.TicksPerRow();
+    text +=
+        Format("speed     %d (a row every %lld ms", song.Speed(), static_cast<long long>(rowMs));
+    if (rowMs > 0) {
+        text += Format(", %.5g BPM", 60'000.0 / static_cast<double>(kRowsPerQuarterNote * rowMs));
+    }
+    text += ")\n";
     text += Format("rows      %d", song.RowCount());
     if (song.RowCount() != song.DeclaredRowCount()) {
         text += Format(" (the file says %d; the player holds %d)", song.DeclaredRowCount(),

@@ -17,6 +17,7 @@
 #include "qzr/tools/song_input.h"
 #include "qzr/tools/sound_file.h"
 #include "qzr/tools/vgm_tools.h"
+#include "sound_level.h"
 
 namespace qzr::tools {
 namespace {
@@ -91,6 +92,10 @@ std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOption
     if (options.seconds) error = CheckNumber("--seconds", *options.seconds, 0, false);
     if (error.empty()) error = CheckNumber("--max-seconds", options.maxSeconds, 0, false);
     if (error.empty()) error = CheckNumber("--fade", options.fadeSeconds, 0, true);
+    if (error.empty() &&
+        (!std::isfinite(options.gainDb) || std::abs(options.gainDb) > kMostGainDb)) {
+        error = "--gain takes a finite number of decibels from -96 to 96";
+    }
     if (error.empty() && (options.loops < 1 || options.loops > kMostLoops)) {
         error = "--loops takes 1 to " + std::to_string(kMostLoops);
     }
@@ -107,12 +112,15 @@ std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOption
         error += "; give its length with --seconds";
         return std::nullopt;
     }
-    // In seconds first, where no number overflows: N passes of whole ticks, then the tail.
+    // In seconds first, where no number overflows: N passes of whole ticks, then the tail, or
+    // the fade while the music plays on.
     const double rate = options.sampleRate;
     const double tickSeconds = kTickPeriodMs / 1000.0;
-    double seconds = passTicks == 0 ? *options.seconds
-                                    : static_cast<double>(passTicks) * options.loops * tickSeconds +
-                                          kReleaseTailSeconds;
+    const bool fades = options.fadeSeconds > 0;
+    const double afterPasses = fades ? options.fadeSeconds : kReleaseTailSeconds;
+    double seconds =
+        passTicks == 0 ? *options.seconds
+                       : static_cast<double>(passTicks) * options.loops * tickSeconds + afterPasses;
     if (options.seconds) seconds = std::min(seconds, *options.seconds);
     const double frames = std::ceil(seconds * rate);
     const std::string planned = "the render would last " + Duration(seconds) + " (" +
@@ -135,11 +143,11 @@ std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOption
     if (passTicks == 0) {
         length.frames = SecondsToFrames(seconds, options.sampleRate);
     } else {
-        // Whole ticks: N passes, rounded up to a frame, then the release tail.
+        // Whole ticks: N passes, rounded up to a frame, then the release tail or the fade.
         const std::int64_t ticks = passTicks * options.loops;
         const std::int64_t ticksPerSecond = 1000 / kTickPeriodMs;
         length.frames = (ticks * options.sampleRate + ticksPerSecond - 1) / ticksPerSecond +
-                        SecondsToFrames(kReleaseTailSeconds, options.sampleRate);
+                        SecondsToFrames(afterPasses, options.sampleRate);
         // A cap beyond the song's length may be any finite number: compared before converting.
         if (options.seconds && *options.seconds * rate < static_cast<double>(length.frames)) {
             length.frames = SecondsToFrames(*options.seconds, options.sampleRate);
@@ -158,8 +166,9 @@ bool RenderFrames(const SongImage& song, const RenderOptions& options, const Ren
     emulator::Engine engine;
     EnginePort port(engine, emulator::Output::Offline);
     port.SetMutedChannels(options.mutedChannels);
-    // After the last pass the player stops and the notes release through the tail.
-    if (song.TicksPerPass() > 0) {
+    // After the last pass the player stops and the notes release through the tail; a fade
+    // lets it play on.
+    if (song.TicksPerPass() > 0 && length.fadeFrames == 0) {
         port.SetTickLimit(static_cast<std::uint64_t>(song.TicksPerPass() * options.loops));
     }
     if (player::InitOPM(port, options.sampleRate, kLatencyMs) != 0) {
@@ -169,6 +178,7 @@ bool RenderFrames(const SongImage& song, const RenderOptions& options, const Ren
     player::PlaySongImage(port, song);
 
     std::vector<std::int16_t> buffer(kChunkFrames * 2);
+    const double gain = GainFactor(options.gainDb);
     bool ok = true;
     for (std::int64_t done = 0; done < length.frames && ok;) {
         const auto want = static_cast<std::size_t>(
@@ -180,6 +190,7 @@ bool RenderFrames(const SongImage& song, const RenderOptions& options, const Ren
             ok = false;
             break;
         }
+        if (options.gainDb != 0) ApplyGain(chunk, gain);
         if (length.fadeFrames > 0) ApplyFade(chunk, done, length);
         if (!sink(chunk)) {
             error = "cannot write the sound";
@@ -274,9 +285,11 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
 
     std::optional<ProgressBar> bar;
     if (options.progressBar) bar.emplace(err);
+    SoundLevel level;
     bool ok = RenderFrames(
         song, options, *length,
         [&](std::span<const std::int16_t> frames) {
+            level.Measure(frames);
             return wav ? wav->Write(frames) : flac->Write(frames);
         },
         [&bar](double fraction) {
@@ -298,6 +311,14 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
     if (!toStdout && !replacement.Commit(error)) {
         std::fprintf(err, "qzr: %s\n", error.c_str());
         return 1;
+    }
+    const std::string outputName = toStdout ? "standard output" : outputPath.string();
+    std::fprintf(err, "qzr: %s: %s\n", outputName.c_str(), level.Describe().c_str());
+    if (level.Clipped() > 0) {
+        std::fprintf(err,
+                     "qzr: warning: %s: %llu samples are at full scale, so the sound is clipped "
+                     "there; lower the level with --gain (for example --gain -6)\n",
+                     outputName.c_str(), static_cast<unsigned long long>(level.Clipped()));
     }
     return 0;
 }

@@ -19,4 +19,9 @@ constexpr bool IsNote(std::uint8_t code) { return code != 0 && code <= kHighestN
 // "C-4", "C#4" ... for note codes 1 to 96; "---" for 0, "?xx" (hex) for codes above 96.
 std::string TrackerNoteName(std::uint8_t code);
 
+// One channel's event of a row as a tracker shows it, in 7 columns: "C-4 on ", "... off",
+// "C-4    " (a pitch without a key change), "... ?7F" (a key byte that does nothing). A row
+// without a note byte shows "..." where the name would be.
+std::string TrackerEventText(std::uint8_t note, std::uint8_t key);
+
 }  // namespace qzr

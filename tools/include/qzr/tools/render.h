@@ -32,12 +32,17 @@ struct RenderOptions {
     int loops = 1;                           // passes before the release tail, at least 1
     std::optional<double> seconds;           // caps the length; finite and above 0
     double maxSeconds = kDefaultMaxSeconds;  // the longest render allowed; finite and above 0
-    double fadeSeconds = 0;                  // fades out the last seconds; finite, 0 or more
-    int sampleRate = kDefaultSampleRate;     // 8,000 to 192,000 Hz
-    std::uint8_t mutedChannels = 0;          // bit c: chip channel c
-    bool progressBar = false;                // drawn on `err`
-    std::string author;                      // the GD3 tag's author of a .vgm/.vgz output
+    // Fades out over the last seconds while the music plays on (no release tail then); finite,
+    // 0 or more.
+    double fadeSeconds = 0;
+    double gainDb = 0;                    // -96 to 96 dB
+    int sampleRate = kDefaultSampleRate;  // 8,000 to 192,000 Hz
+    std::uint8_t mutedChannels = 0;       // bit c: chip channel c
+    bool progressBar = false;             // drawn on `err`
+    std::string author;                   // the GD3 tag's author of a .vgm/.vgz output
 };
+
+inline constexpr double kMostGainDb = 96;
 
 // How long a render is, in output frames.
 struct RenderLength {
@@ -45,16 +50,18 @@ struct RenderLength {
     std::int64_t fadeFrames = 0;
 };
 
-// Plans the render before anything is rendered. nullopt with the reason in `error` for a number
-// out of range (non-finite included), a song that never wraps without --seconds, and a length
-// above --max-seconds or above what the output format holds (the message gives the planned
-// length and size).
+// Plans the render before anything is rendered: N passes and then the 2 s release tail, or with
+// a fade N passes and the fade, the player playing on into the next pass as far as it reaches.
+// nullopt with the reason in `error` for a number out of range (non-finite included), a song that
+// never wraps without --seconds, and a length above --max-seconds or above what the output format
+// holds (the message gives the planned length and size).
 std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOptions& options,
                                        std::string& error);
 
 // Runs the player on the in-process emulator offline over the song as read (no file is opened)
-// and hands the frames (interleaved stereo) to `sink` as they are made; `progress` gets the
-// fraction done. False (with the reason) when the emulator cannot start or the sink fails.
+// and hands the frames (interleaved stereo, after the gain and the fade) to `sink` as they are
+// made; `progress` gets the fraction done. False (with the reason) when the emulator cannot start
+// or the sink fails.
 using FrameSink = std::function<bool(std::span<const std::int16_t>)>;
 bool RenderFrames(const SongImage& song, const RenderOptions& options, const RenderLength& length,
                   const FrameSink& sink, const std::function<void(double)>& progress,
@@ -62,8 +69,9 @@ bool RenderFrames(const SongImage& song, const RenderOptions& options, const Ren
 
 // The whole `qzr render`: the song read once, the length planned, then the frames written as they
 // come: to a FileReplacement of the output, or for "-o -" as a WAV on `out` (never held in
-// memory). Messages on `err`. Returns the exit status: 0 done, 1 the output could not be written,
-// 2 bad arguments, an unreadable song or a render refused by its plan.
+// memory). Messages on `err`, and after the render its level: the peak in dBFS and the samples
+// clipped, with a warning when any were. Returns the exit status: 0 done, 1 the output could not be
+// written, 2 bad arguments, an unreadable song or a render refused by its plan.
 int RunRender(const RenderOptions& options, std::FILE* out, std::FILE* err);
 
 // The default output: the song's path with its last extension replaced by ".wav".
