@@ -46,20 +46,15 @@ Recorded RecordPass(const SongImage& song) {
     port.Clear();
     player::PlaySongImage(port, song);
     Recorded out;
-    out.writes = port.Writes();
+    out.writes = port.TakeWrites();
     out.ticks.assign(out.writes.size(), 0);
     out.firstRowWrite = out.writes.size();
     const std::int64_t end = song.TicksPerRow() + song.TicksPerPass();
     for (std::int64_t tick = 1; tick < end; ++tick) {
         port.FireTick();
-        const auto now = port.Writes().size();
-        if (now != out.writes.size()) {
-            const auto all = port.Writes();
-            out.writes.insert(out.writes.end(),
-                              all.begin() + static_cast<std::ptrdiff_t>(out.writes.size()),
-                              all.end());
-            out.ticks.resize(out.writes.size(), tick);
-        }
+        const auto made = port.TakeWrites();
+        out.writes.insert(out.writes.end(), made.begin(), made.end());
+        out.ticks.resize(out.writes.size(), tick);
     }
     player::StopSong(port);
     player::ReleaseOPM(port);

@@ -15,6 +15,8 @@
 #include "qzr/format/song_image.h"
 #include "qzr/format/ym2151_registers.h"
 #include "qzr/tools/render.h"
+#include "qzr/tools/vgm_tools.h"
+#include "qzr/vgm/vgm_layout.h"
 
 namespace {
 
@@ -91,6 +93,50 @@ void CoreAlone(benchmark::State& state) {
     std::filesystem::remove(example.path);
 }
 
+// The export of one pass to VGM bytes (the player over the recording port, then the writer), and
+// the export played back through qzr render's VGM path. "times_real_time": song seconds per
+// second of work.
+void ExportExampleToVgm(benchmark::State& state) {
+    const CompiledExample example = CompileExample("harbour_lights.opm.mml", SongKind::OPM);
+    std::string error;
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto song = qzr::tools::ExportVgm(example.view, {"bench", "", {}}, error);
+        const auto bytes = song ? qzr::vgm::WriteVgm(*song, error) : std::nullopt;
+        if (!bytes) state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(bytes);
+        seconds += static_cast<double>(song->totalSamples) / qzr::vgm::kSampleRateHz;
+    }
+    state.counters["times_real_time"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
+    std::filesystem::remove(example.path);
+}
+
+void RenderExampleVgm(benchmark::State& state) {
+    const CompiledExample example = CompileExample("harbour_lights.opm.mml", SongKind::OPM);
+    std::string error;
+    const auto song = qzr::tools::ExportVgm(example.view, {"bench", "", {}}, error);
+    qzr::tools::RenderOptions options;
+    const auto length = qzr::tools::PlanVgmRender(*song, options, error);
+    double seconds = 0;
+    for (auto _ : state) {
+        std::int64_t sum = 0;
+        const bool ok = qzr::tools::RenderVgmFrames(
+            *song, options, *length,
+            [&sum](std::span<const std::int16_t> frames) {
+                sum += frames.front();
+                return true;
+            },
+            error);
+        benchmark::DoNotOptimize(sum);
+        if (!ok) state.SkipWithError(error.c_str());
+        seconds += static_cast<double>(length->frames) / options.sampleRate;
+    }
+    state.counters["times_real_time"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
+    std::filesystem::remove(example.path);
+}
+
+BENCHMARK(ExportExampleToVgm)->Unit(benchmark::kMillisecond);
+BENCHMARK(RenderExampleVgm)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RenderExample, harbour_lights_opm, "harbour_lights.opm.mml", SongKind::OPM)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RenderExample, harbour_lights_opn2, "harbour_lights.opn2.mml", SongKind::OPN2)

@@ -40,6 +40,11 @@ std::vector<RegisterRecorder::Write> RegisterRecorder::Writes() const {
     return writes_;
 }
 
+std::vector<RegisterRecorder::Write> RegisterRecorder::TakeWrites() {
+    const std::scoped_lock lock{mutex_};
+    return std::exchange(writes_, {});
+}
+
 int RegisterRecorder::Resets() const {
     const std::scoped_lock lock{mutex_};
     return resets_;

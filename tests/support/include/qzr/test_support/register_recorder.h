@@ -24,6 +24,8 @@ public:
     int BetwInt(player::TickProcedure tick) override;
 
     std::vector<Write> Writes() const;
+    // The writes kept so far, handed over: the recorder keeps none of them.
+    std::vector<Write> TakeWrites();
     int Resets() const;
     // Selects followed by another select, and data without a select: what two flows writing
     // registers at once would leave.
