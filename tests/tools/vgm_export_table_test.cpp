@@ -83,7 +83,7 @@ TEST(VgmExportTable, TheFirstPassIsThePlayersWritesAtTheirTicks) {
                     // Refused, with the length in samples.
                     EXPECT_FALSE(exported);
                     EXPECT_NE(
-                        error.find(std::to_string(static_cast<long long>(std::round(exactEnd)))),
+                        error.find(std::to_string(static_cast<long long>(std::floor(exactEnd + 0.5)))),
                         std::string::npos)
                         << error;
                     continue;

@@ -135,8 +135,8 @@ void RenderExampleVgm(benchmark::State& state) {
     std::filesystem::remove(example.path);
 }
 
-BENCHMARK(ExportExampleToVgm)->Unit(benchmark::kMillisecond);
-BENCHMARK(RenderExampleVgm)->Unit(benchmark::kMillisecond);
+BENCHMARK(ExportExampleToVgm)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RenderExampleVgm)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(RenderExample, harbour_lights_opm, "harbour_lights.opm.mml", SongKind::OPM)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RenderExample, harbour_lights_opn2, "harbour_lights.opn2.mml", SongKind::OPN2)

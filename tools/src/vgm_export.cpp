@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cfloat>
@@ -65,12 +66,11 @@ std::string Clock(double seconds) {
     return text.data();
 }
 
-std::string TooLong(double samples) {
-    std::array<char, 32> count{};
-    std::snprintf(count.data(), count.size(), "%.0f", samples);
-    return "the export would last " + Clock(samples / vgm::kSampleRateHz) + " (" + count.data() +
-           " samples at 44,100 Hz), more than the " + std::to_string(kMostSamples) +
-           " samples a VGM header counts";
+std::string TooLong(std::uint64_t samples) {
+    return "the export would last " +
+           Clock(static_cast<double>(samples) / static_cast<double>(vgm::kSampleRateHz)) + " (" +
+           std::to_string(samples) + " samples at 44,100 Hz), more than the " +
+           std::to_string(kMostSamples) + " samples a VGM header counts";
 }
 
 std::string LowerExtension(const std::filesystem::path& path) {
@@ -101,14 +101,13 @@ std::optional<vgm::VgmSong> ExportVgm(const SongImage& song, const VgmExportOpti
     if (passTicks > 0) {
         // Row 0 first plays one row's ticks after the loading; the pass ends where it plays again.
         const std::int64_t first = song.TicksPerRow();
-        const double samples =
-            static_cast<double>(first + passTicks) * kTickPeriodMs * vgm::kSampleRateHz / 1000.0;
-        if (samples > static_cast<double>(kMostSamples)) {
-            error = TooLong(samples);
-            return std::nullopt;
-        }
+        // At most 3 x 255 x 65,536 ticks: TickSample's products stay far inside 64 bits.
         out.loopSample = TickSample(first);
         out.totalSamples = TickSample(first + passTicks);
+        if (out.totalSamples > kMostSamples) {
+            error = TooLong(out.totalSamples);
+            return std::nullopt;
+        }
         lastTick = first + passTicks - 1;
     } else {
         if (!options.seconds || !std::isfinite(*options.seconds) || *options.seconds <= 0) {
@@ -117,7 +116,8 @@ std::optional<vgm::VgmSong> ExportVgm(const SongImage& song, const VgmExportOpti
         }
         const double samples = std::round(*options.seconds * vgm::kSampleRateHz);
         if (samples > static_cast<double>(kMostSamples)) {
-            error = TooLong(samples);
+            // --seconds is finite but may be huge: the count is given up to 10^18.
+            error = TooLong(static_cast<std::uint64_t>(std::min(samples, 1e18)));
             return std::nullopt;
         }
         out.totalSamples = static_cast<std::uint64_t>(samples);
