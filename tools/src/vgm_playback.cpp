@@ -15,6 +15,7 @@
 #include "qzr/tools/sound_file.h"
 #include "qzr/tools/vgm_tools.h"
 #include "qzr/vgm/vgm_layout.h"
+#include "sound_level.h"
 
 namespace qzr::tools {
 namespace {
@@ -167,6 +168,8 @@ std::optional<RenderLength> PlanVgmRender(const vgm::VgmSong& song, const Render
         error = "--max-seconds takes a finite number above 0";
     } else if (!(std::isfinite(options.fadeSeconds) && options.fadeSeconds >= 0)) {
         error = "--fade takes a finite number of 0 or more";
+    } else if (!std::isfinite(options.gainDb) || std::abs(options.gainDb) > kMostGainDb) {
+        error = "--gain takes -96 to 96 dB";
     } else if (options.loops < 1 || options.loops > kMostLoops) {
         error = "--loops takes 1 to " + std::to_string(kMostLoops);
     } else if (options.sampleRate < emulator::kMinSampleRate ||
@@ -175,9 +178,11 @@ std::optional<RenderLength> PlanVgmRender(const vgm::VgmSong& song, const Render
                 std::to_string(emulator::kMaxSampleRate) + " Hz";
     }
     if (!error.empty()) return std::nullopt;
+    // As for a song: the passes, then the release tail, or the fade while the music plays on.
+    const double afterPasses = options.fadeSeconds > 0 ? options.fadeSeconds : kReleaseTailSeconds;
     double seconds = static_cast<double>(MusicSamples(song, options.loops)) /
                          static_cast<double>(vgm::kSampleRateHz) +
-                     kReleaseTailSeconds;
+                     afterPasses;
     if (options.seconds) seconds = std::min(seconds, *options.seconds);
     const double frames = std::ceil(seconds * options.sampleRate);
     if (frames > static_cast<double>(MaxFrames(options.format))) {
@@ -201,10 +206,17 @@ std::optional<RenderLength> PlanVgmRender(const vgm::VgmSong& song, const Render
 bool RenderVgmFrames(const vgm::VgmSong& song, const RenderOptions& options,
                      const RenderLength& length, const FrameSink& sink, std::string& error) {
     emulator::Engine engine;
-    if (!StartStream(engine, song, options.loops, options.sampleRate, emulator::Output::Offline,
-                     error)) {
+    // A fade plays on into the passes after the last one, as far as it reaches.
+    int passes = options.loops;
+    if (options.fadeSeconds > 0 && song.LoopSamples() > 0) {
+        const double loopSeconds =
+            static_cast<double>(song.LoopSamples()) / static_cast<double>(vgm::kSampleRateHz);
+        passes += static_cast<int>(std::min(std::ceil(options.fadeSeconds / loopSeconds), 1e6));
+    }
+    if (!StartStream(engine, song, passes, options.sampleRate, emulator::Output::Offline, error)) {
         return false;
     }
+    const double gain = GainFactor(options.gainDb);
     std::vector<std::int16_t> buffer(kChunkFrames * 2);
     bool ok = true;
     for (std::int64_t done = 0; done < length.frames && ok;) {
@@ -216,6 +228,7 @@ bool RenderVgmFrames(const vgm::VgmSong& song, const RenderOptions& options,
             ok = false;
             break;
         }
+        if (options.gainDb != 0) ApplyGain(chunk, gain);
         // The fade: the last fadeFrames frames fall linearly to silence.
         const std::int64_t fadeStart = length.frames - length.fadeFrames;
         for (std::size_t i = 0; i < chunk.size() && length.fadeFrames > 0; ++i) {
@@ -274,9 +287,11 @@ int RunVgmRender(const RenderOptions& given, const std::filesystem::path& output
             return 1;
         }
     }
+    SoundLevel level;
     bool ok = RenderVgmFrames(
         *song, options, *length,
         [&](std::span<const std::int16_t> frames) {
+            level.Measure(frames);
             return wav ? wav->Write(frames) : flac->Write(frames);
         },
         error);
@@ -289,6 +304,13 @@ int RunVgmRender(const RenderOptions& given, const std::filesystem::path& output
         std::fprintf(err, "qzr: %s: %s\n", output.string().c_str(),
                      (writeError.empty() ? error : writeError).c_str());
         return 1;
+    }
+    std::fprintf(err, "qzr: %s: %s\n", output.string().c_str(), level.Describe().c_str());
+    if (level.Clipped() > 0) {
+        std::fprintf(err,
+                     "qzr: warning: %s: %llu samples are at full scale, so the sound is clipped "
+                     "there; lower the level with --gain (for example --gain -6)\n",
+                     output.string().c_str(), static_cast<unsigned long long>(level.Clipped()));
     }
     return 0;
 }
