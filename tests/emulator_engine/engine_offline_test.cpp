@@ -68,6 +68,50 @@ TEST(EngineOffline, TenSecondsAtFiveMillisecondsRun2000TicksEachJustBeforeItsSam
     engine.Stop();
 }
 
+// Another clock moves the ticks with it; a tick before every sample sees every sample; clocks
+// and periods outside the range are refused before anything starts.
+TEST(EngineOffline, TheClockAndTheTickEverySample) {
+    struct Case {
+        const char* name;
+        std::uint64_t clockHz;
+        bool everySample;
+        std::size_t samples;
+        std::vector<std::uint64_t> positions;
+    };
+    std::vector<std::uint64_t> first300(300);
+    for (std::size_t n = 0; n < first300.size(); ++n) first300[n] = n;
+    std::vector<std::uint64_t> at4MHz;
+    for (std::uint64_t k = 1; k * 4'000'000 * 5 / 64'000 < 3200; ++k) {
+        at4MHz.push_back(k * 4'000'000 * 5 / 64'000);
+    }
+    const std::vector<Case> cases = {
+        {"4 MHz, every 5 ms", 4'000'000, false, 3200, at4MHz},
+        {"every sample", 3'579'545, true, 300, first300},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Engine engine(std::make_unique<RecordingChip>());
+        gTicks.Clear(&engine, 0);
+        StartOptions options = Offline();
+        options.clockHz = c.clockHz;
+        options.tickEverySample = c.everySample;
+        ASSERT_EQ(engine.Start(options), StartResult::Started);
+        engine.SetTickProcedure(&RecordTick);
+        std::vector<StereoSample> frames(c.samples);
+        EXPECT_EQ(engine.RenderNative(frames), frames.size());
+        EXPECT_EQ(gTicks.positions, c.positions);
+        engine.Stop();
+    }
+    for (const std::uint64_t clock : {kMinClockHz - 1, kMaxClockHz + 1}) {
+        SCOPED_TRACE(clock);
+        Engine engine(std::make_unique<RecordingChip>());
+        StartOptions options = Offline();
+        options.clockHz = clock;
+        EXPECT_EQ(engine.Start(options), StartResult::ClockOutOfRange);
+        EXPECT_EQ(engine.Active(), ActiveOutput::None);
+    }
+}
+
 TEST(EngineOffline, ResampledTenSecondsRunThe2000TicksToo) {
     Engine engine(std::make_unique<RecordingChip>());
     gTicks.Clear(&engine, 0);
