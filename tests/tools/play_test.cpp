@@ -112,6 +112,28 @@ TEST_F(QzrPlay, InterruptStopsCleanlyWithStatus130) {
     EXPECT_FALSE(Contains(child.Err(), "ERROR")) << child.Err();
 }
 
+// A VGM plays its loops and the tail on the same engine, and Ctrl-C stops it as it stops a song.
+TEST_F(QzrPlay, AVgmPlaysItsLoopsAndStopsOnInterrupt) {
+    ASSERT_EQ(
+        RunProgram(Qzr({"render", "short.opm.mml.qzr", "-o", "short.vgm"}), dir_.Path()).status, 0);
+    const auto began = std::chrono::steady_clock::now();
+    const ProgramResult result =
+        RunProgram(Qzr({"play", "short.vgm", "--loops", "3"}), dir_.Path());
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, "short.vgm: VGM 1.71, YM2151 at 3378641 Hz\n")) << result.out;
+    // Three passes of 80 ms and the 2 s tail.
+    EXPECT_GE(took, 2200ms);
+    EXPECT_LT(took, 10s);
+
+    ChildProcess child(Qzr({"play", "short.vgm", "--loops", "1000"}), dir_.Path());
+    ASSERT_TRUE(child.WaitFor(
+        [](const std::string& out, const std::string&) { return Contains(out, "writes: "); }, 20s));
+    child.Signal(SIGINT);
+    EXPECT_EQ(child.Wait(), 130);
+    EXPECT_TRUE(Contains(child.Out(), "stopped after")) << child.Out();
+}
+
 TEST_F(QzrPlay, BadArgumentsGiveStatusTwo) {
     const std::vector<std::vector<std::string>> cases{
         {"play"},

@@ -331,11 +331,21 @@ int RunVgmPlay(const std::filesystem::path& path, int loops, std::optional<doubl
         std::fprintf(err, "qzr: %s: %s\n", path.string().c_str(), error.c_str());
         return 2;
     }
-    std::fprintf(out, "%s\n", DescribeVgm(*song, path).c_str());
+    if (engine.Active() == emulator::ActiveOutput::SilentClock) {
+        std::fputs("qzr: no audio device; playing on the silent clock (in time, not heard)\n", err);
+        std::fflush(err);
+    }
+    std::fputs(DescribeVgm(*song, path).c_str(), out);
+    std::fflush(out);
     const auto start = std::chrono::steady_clock::now();
     const auto tail = std::chrono::duration<double>(kReleaseTailSeconds);
     std::optional<std::chrono::steady_clock::time_point> endedAt;
-    while (!InterruptCatcher::Interrupted()) {
+    int status = 0;
+    for (;;) {
+        if (InterruptCatcher::Interrupted()) {
+            status = 130;
+            break;
+        }
         const auto now = std::chrono::steady_clock::now();
         if (seconds && std::chrono::duration<double>(now - start).count() >= *seconds) break;
         if (!endedAt && gStream.ended.load()) endedAt = now;
@@ -343,7 +353,9 @@ int RunVgmPlay(const std::filesystem::path& path, int loops, std::optional<doubl
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     engine.Stop();
-    return 0;
+    std::fprintf(out, "stopped after %.1f s\n",
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    return status;
 }
 
 std::string DescribeVgm(const vgm::VgmSong& song, const std::filesystem::path& path) {

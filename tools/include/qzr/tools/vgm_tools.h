@@ -58,8 +58,9 @@ bool RenderVgmFrames(const vgm::VgmSong& song, const RenderOptions& options,
 // `qzr render FILE.vgm -o OUT.wav|.flac`. Exit status as RunRender's.
 int RunVgmRender(const RenderOptions& options, const std::filesystem::path& output, std::FILE* err);
 
-// `qzr play FILE.vgm`: on the sound device (or the silent clock), `loops` passes, or until
-// Ctrl-C. Exit status 0, or 2 for an unreadable file.
+// `qzr play FILE.vgm`: on the sound device (or the silent clock), `loops` passes and the
+// release tail, at most `seconds`, or until Ctrl-C. Exit status 0, 130 after Ctrl-C, or 2 for an
+// unreadable file.
 int RunVgmPlay(const std::filesystem::path& path, int loops, std::optional<double> seconds,
                std::FILE* out, std::FILE* err);
 
