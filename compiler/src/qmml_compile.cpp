@@ -235,6 +235,7 @@ public:
         if (report_.Errors() == 0) {
             Lower(program, expansion, kind, speed, rowCount);
             result_.song = BuildSong(result_.classic);
+            if (options_.mapEvents) MapEvents(expansion, rowCount);
         }
         Finish();
     }
@@ -386,6 +387,23 @@ private:
         // different bytes under a name this song uses.
         voice.fileName = stem + "-" + HashText(voice.bytes) + ".voice";
         return voice;
+    }
+
+    void MapEvents(const Expansion& expansion, std::int32_t rowCount) {
+        for (std::size_t c = 0; c < expansion.channels.size(); ++c) {
+            std::int64_t row = 0;
+            for (const Event& event : expansion.channels[c].events) {
+                if (row >= rowCount) break;
+                const std::int64_t rows = std::min<std::int64_t>(event.rows, rowCount - row);
+                result_.events.push_back({.channel = static_cast<int>(c),
+                                          .row = static_cast<std::int32_t>(row),
+                                          .rows = static_cast<std::int32_t>(rows),
+                                          .line = event.at.line,
+                                          .column = event.at.column,
+                                          .note = event.code != 0});
+                row += event.rows;
+            }
+        }
     }
 
     void Lower(const Program& program, const Expansion& expansion, SongKind kind, int speed,

@@ -170,7 +170,7 @@ private:
         const std::int64_t code =
             state.octave * 12 + LetterSemitone(letter) + accidental + state.transpose + 1;
         const std::int32_t rows = node.rows != 0 ? node.rows : state.defaultLength;
-        Event event{.rows = rows};
+        Event event{.rows = rows, .at = node.at};
         if (code < kLowestCode || code > kHighestCode) {
             ErrorOnce(index, state, [&] {
                 const std::int64_t beyond =
@@ -211,7 +211,7 @@ private:
                 }
                 const std::int32_t rows = node.rows != 0 ? node.rows : state.defaultLength;
                 Close(state);
-                state.pending = Event{.rows = rows};
+                state.pending = Event{.rows = rows, .at = node.at};
                 Advance(index, state, rows);
                 break;
             }

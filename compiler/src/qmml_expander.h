@@ -16,6 +16,7 @@ struct Event {
     std::uint8_t code = 0;  // note code 1 to 96; 0 for a rest
     bool noKeyOff = false;  // legato, or joined to the next note by '&'
     bool slurIn = false;    // reached by '&': no new key on
+    Position at;            // the note or rest that starts it in the source
 };
 
 struct BarMark {

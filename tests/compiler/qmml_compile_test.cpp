@@ -547,6 +547,41 @@ TEST(QmmlCompile, SlurredNotesKeepTheirNoteByteWithoutAKeyOn) {
     }
 }
 
+// Where each row's note or rest stands in the source: a repeat's tokens reach the rows once a
+// pass, a tie lengthens its note, and the song's end cuts the last event short.
+TEST(QmmlCompile, EventsMapRowsToTheirTokens) {
+    CompilerFolder folder;
+    const std::string source =
+        "#title t\n#speed 6\n#rows 48\n@1 \"plain.voice\"\nch1,2 @1\n"
+        "ch1 c8 [d16 r16]2 e4^8\n"
+        "ch2 l2 g a\n";
+    qmml::Options options;
+    options.sourceName = "t.opm.qmml";
+    options.baseFolder = folder.Path();
+    options.mapEvents = true;
+    const qmml::Result built = qmml::Compile(
+        std::span(reinterpret_cast<const std::uint8_t*>(source.data()), source.size()), options);
+    ASSERT_TRUE(built.Ok()) << ::testing::PrintToString(DiagnosticLines(built));
+    using E = qmml::MappedEvent;
+    const std::vector<E> expected{
+        {.channel = 0, .row = 0, .rows = 8, .line = 6, .column = 5, .note = true},
+        {.channel = 0, .row = 8, .rows = 4, .line = 6, .column = 9, .note = true},
+        {.channel = 0, .row = 12, .rows = 4, .line = 6, .column = 13, .note = false},
+        {.channel = 0, .row = 16, .rows = 4, .line = 6, .column = 9, .note = true},
+        {.channel = 0, .row = 20, .rows = 4, .line = 6, .column = 13, .note = false},
+        {.channel = 0, .row = 24, .rows = 24, .line = 6, .column = 19, .note = true},
+        {.channel = 1, .row = 0, .rows = 32, .line = 7, .column = 8, .note = true},
+        {.channel = 1, .row = 32, .rows = 16, .line = 7, .column = 10, .note = true},
+    };
+    EXPECT_EQ(built.events, expected);
+    // Only asked for.
+    options.mapEvents = false;
+    EXPECT_TRUE(
+        qmml::Compile(
+            std::span(reinterpret_cast<const std::uint8_t*>(source.data()), source.size()), options)
+            .events.empty());
+}
+
 TEST(QmmlVoice, TextBytesAndParametersAgree) {
     // The brass voice of the examples, written out.
     const std::string brass =

@@ -61,9 +61,8 @@ TEST_F(QzrDiff, SongsOfTheTwoChipsCompareByTheirEvents) {
     EXPECT_EQ(result.out.find("first difference in the rows"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("bytes differ\n"), std::string::npos) << result.out;
     // Named for one chip, both are read with its layout.
-    const ProgramResult forced =
-        RunProgram({QzrPath(), "diff", "--chip", "opm", "a.opm.mml.qzr", "d.opn2.mml.qzr"},
-                   dir_.Path());
+    const ProgramResult forced = RunProgram(
+        {QzrPath(), "diff", "--chip", "opm", "a.opm.mml.qzr", "d.opn2.mml.qzr"}, dir_.Path());
     EXPECT_EQ(forced.out.find("chip:"), std::string::npos) << forced.out;
     EXPECT_NE(forced.out.find("bytes differ\n"), std::string::npos) << forced.out;
 }

@@ -241,6 +241,56 @@ TEST_F(RenderTest, GainScalesAndClippingIsReported) {
     EXPECT_NE(loud.err.find("qzr: warning: loud.wav: "), std::string::npos) << loud.err;
 }
 
+// Stems: the mix as rendered without them, each channel's stem what the chip puts out with that
+// channel alone (so a solo render's mix), and the stems adding up to the mix within what the
+// DAC's floating-point format rounds away, scaled by the player's volume.
+TEST_F(RenderTest, StemsAreEachChannelAloneAndAddUpToTheMix) {
+    CompileInto(
+        dir_.Path(), "two.opm.mml",
+        MakeSource("Two", 6, 64, SongKind::OPM, {"ch1", "o4", "a1", "ch2", "o5", "e2", "g2"}),
+        SongKind::OPM);
+    const std::vector<std::string> cut{"--seconds", "1.5"};
+    const auto render = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"render", "two.opm.mml.qzr"});
+        args.insert(args.end(), cut.begin(), cut.end());
+        const ProgramResult result = Qzr(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result;
+    };
+    const ProgramResult stems = render({"-o", "two.wav", "--stems", "parts"});
+    EXPECT_NE(stems.err.find("qzr: parts: the mix and 8 stems"), std::string::npos) << stems.err;
+    render({"-o", "plain.wav"});
+    render({"-o", "solo1.wav", "--solo", "1"});
+    render({"-o", "solo2.wav", "--solo", "2"});
+
+    const auto mix = DecodeSamples(dir_ / "parts/two.wav");
+    EXPECT_EQ(mix, DecodeSamples(dir_ / "plain.wav"));
+    std::vector<std::vector<std::int16_t>> parts;
+    for (int c = 1; c <= 8; ++c) {
+        parts.push_back(DecodeSamples(dir_ / ("parts/two.ch" + std::to_string(c) + ".wav")));
+        ASSERT_EQ(parts.back().size(), mix.size()) << c;
+    }
+    EXPECT_EQ(parts[0], DecodeSamples(dir_ / "solo1.wav"));
+    EXPECT_EQ(parts[1], DecodeSamples(dir_ / "solo2.wav"));
+    EXPECT_GT(Peak(parts[1], 0, kRate), 1000);
+    for (std::size_t c = 2; c < 8; ++c) EXPECT_EQ(Peak(parts[c], 0, kRate), 0) << c + 1;
+
+    // The DAC keeps 10 bits of a value: its exponent e at the loudest (the chip's own level) is
+    // what rounding costs at most, 2^(e - 1) for each channel and the mix.
+    const int peak = Peak(mix, 0, static_cast<std::int64_t>(mix.size() / 2));
+    const double chipPeak = peak * 1024.0 / 1200.0;
+    const int e = std::clamp(static_cast<int>(std::floor(std::log2(chipPeak))) + 1 - 9, 0, 6);
+    const double bound = 9 * std::ldexp(1.0, e - 1) * 1200.0 / 1024.0 + 9;
+    int worst = 0;
+    for (std::size_t i = 0; i < mix.size(); ++i) {
+        int sum = 0;
+        for (const auto& part : parts) sum += part[i];
+        worst = std::max(worst, std::abs(sum - mix[i]));
+    }
+    EXPECT_LE(worst, bound);
+    EXPECT_EQ(Qzr({"render", "two.opm.mml.qzr", "-o", "-", "--stems", "x"}).status, 2);
+}
+
 TEST_F(RenderTest, SongThatNeverWrapsNeedsSeconds) {
     CompileInto(dir_.Path(), "still.opm.mml",
                 MakeSource("Still", 0, 64, SongKind::OPM, {"ch1", "a"}), SongKind::OPM);

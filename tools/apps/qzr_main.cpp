@@ -43,7 +43,7 @@ CLI::Option* AddChipOption(CLI::App& command, std::string& chip) {
 }
 
 struct RenderArgs {
-    std::string song, chip, output, mute, solo, author;
+    std::string song, chip, output, mute, solo, stems, author;
     int loops = 1;
     std::optional<double> seconds;
     double maxSeconds = qzr::tools::kDefaultMaxSeconds;
@@ -68,6 +68,7 @@ int RunRenderCommand(const RenderArgs& args) {
     options.maxSeconds = args.maxSeconds;
     options.fadeSeconds = args.fade;
     options.gainDb = args.gain;
+    options.stemsFolder = args.stems;
     options.sampleRate = args.rate;
     options.author = args.author;
     if (!args.mute.empty() || !args.solo.empty()) {
@@ -176,6 +177,8 @@ int main(int argc, char** argv) {
     renderCommand->add_option("--fade", render.fade,
                               "after the passes, fade out over this long as the music plays on");
     renderCommand->add_option("--gain", render.gain, "level change in dB (-96 to 96)");
+    renderCommand->add_option("--stems", render.stems,
+                              "folder for the mix and one file per channel (NAME.chN.wav)");
     renderCommand->add_option("--rate", render.rate, "sample rate in Hz")
         ->check(CLI::Range(8'000, 192'000));
     renderCommand->add_option("--mute", render.mute, "channels to silence, e.g. 1,3");

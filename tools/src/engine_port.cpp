@@ -54,6 +54,7 @@ int EnginePort::Start(const player::StartArguments& arguments) {
     options.bufferCount = arguments.bufferCount;
     options.latencyMs = arguments.latency;
     options.output = output_;
+    options.channelStems = stems_;
     const int result = ToStartResult(engine_.Start(options));
     // Stop forgets the tick procedure; the relay has to be in place for the next song.
     engine_.SetTickProcedure(&RelayTick);

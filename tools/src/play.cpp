@@ -1,6 +1,5 @@
 #include "qzr/tools/play.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -13,64 +12,27 @@
 
 #include "interrupt.h"
 #include "qzr/common/file_reading.h"
-#include "qzr/common/file_replacement.h"
 #include "qzr/compiler/compile_song.h"
 #include "qzr/compiler/qmml_compile.h"
 #include "qzr/compiler/source_lines.h"
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/format/player_timing.h"
-#include "qzr/player_core/player.h"
 #include "qzr/tools/build.h"
 #include "qzr/tools/check.h"
-#include "qzr/tools/engine_port.h"
 #include "qzr/tools/file_watch.h"
+#include "qzr/tools/live_playback.h"
 #include "qzr/tools/song_input.h"
-#include "qzr/tools/song_rotation.h"
 
 namespace qzr::tools {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int32_t kSampleRate = 44'100;
-// Short, so an edit is heard soon after it is saved.
-constexpr std::int32_t kLatencyMs = 40;
 constexpr auto kPollPeriod = std::chrono::milliseconds(10);
 constexpr auto kTerminalRedraw = std::chrono::milliseconds(100);
 constexpr auto kPipeStatusPeriod = std::chrono::seconds(1);
-constexpr int kFadeSteps = 30;  // over 5 ms each: the stop has no click
-constexpr auto kFadeStep = std::chrono::milliseconds(5);
 // Lines of compile messages kept under the status line on a terminal.
 constexpr std::size_t kShownMessages = 8;
-
-// Where the song is, as the rendering thread sees it after each tick. The player always starts
-// a song at row 0; a reloaded song is turned (RotateRows) so its row 0 is the row playing, and
-// rowOffset maps the player's position back to the song's own rows.
-struct PlayPosition {
-    std::atomic<bool> counting{false};
-    std::atomic<int> rowOffset{0};
-    std::atomic<int> rowCount{0};
-    std::atomic<std::int64_t> ticksPerRow{0};
-    std::atomic<int> row{0};  // the song's next row
-    std::atomic<std::int64_t> ticks{0};
-    std::atomic<int> passes{0};
-};
-PlayPosition gPosition;
-
-void ObserveTick() {
-    PlayPosition& p = gPosition;
-    if (!p.counting.load()) return;
-    const int rowCount = p.rowCount.load();
-    if (rowCount == 0) return;
-    const int row = (player::GetSongPosition() + p.rowOffset.load()) % rowCount;
-    const std::int64_t ticks = p.ticks.fetch_add(1) + 1;
-    const std::int64_t ticksPerRow = p.ticksPerRow.load();
-    // A one-row song never leaves row 0: each of its rows is a pass.
-    const bool wrapped = rowCount == 1 ? ticksPerRow != 0 && ticks % ticksPerRow == 0
-                                       : row == 0 && p.row.load() != 0;
-    if (wrapped) p.passes.fetch_add(1);
-    p.row.store(row);
-}
 
 std::string MinutesSeconds(double seconds) {
     std::array<char, 32> text{};
@@ -82,29 +44,32 @@ std::string MinutesSeconds(double seconds) {
 class Session {
 public:
     Session(const PlayOptions& options, std::FILE* out, std::FILE* err)
-        : options_(options),
-          out_(out),
-          err_(err),
-          port_(engine_, emulator::Output::DeviceOrSilentClock) {}
+        : options_(options), out_(out), err_(err) {}
 
     int Run(const SongImage& song) {
-        if (player::InitOPM(port_, kSampleRate, kLatencyMs) != 0) {
+        if (!playback_.Start()) {
             std::fprintf(err_, "qzr: the emulator cannot start\n");
             return 1;
         }
-        if (engine_.Active() == emulator::ActiveOutput::SilentClock) {
+        if (playback_.OnSilentClock()) {
             std::fputs("qzr: no audio device; playing on the silent clock (in time, not heard)\n",
                        err_);
             std::fflush(err_);
         }
-        EnginePort::SetAfterTick(&ObserveTick);
-        const std::string path = options_.song.string();
         // Without reloads the passes are known in ticks: the player stops exactly at the end of
         // the last one and the notes release.
         if (options_.loops && !options_.watch && song.TicksPerPass() > 0) {
-            port_.SetTickLimit(static_cast<std::uint64_t>(song.TicksPerPass() * *options_.loops));
+            playback_.SetTickLimit(
+                static_cast<std::uint64_t>(song.TicksPerPass() * *options_.loops));
         }
-        Load(song, 0, [&] { return Hand(path.c_str()); });
+        // The song as read: the player plays these very bytes, never a second read of the file.
+        std::string error;
+        if (!playback_.Play(song, 0, error)) {
+            std::fprintf(err_, "qzr: %s: %s\n", options_.song.string().c_str(), error.c_str());
+            playback_.Stop();
+            return 1;
+        }
+        Playing(song);
         start_ = Clock::now();
         if (options_.watch) WatchSource();
 
@@ -115,7 +80,7 @@ public:
                 status = 130;
                 break;
             }
-            if (options_.loops && gPosition.passes.load() >= *options_.loops) break;
+            if (options_.loops && playback_.Passes() >= *options_.loops) break;
             if (options_.seconds && Elapsed() >= *options_.seconds) break;
             if (options_.watch && watch_.Changed()) Reload();
             if (Clock::now() >= nextStatus) {
@@ -131,30 +96,15 @@ public:
         StopCleanly();
         ShowStatus();
         if (options_.terminal) std::fputs("\n", out_);
-        std::fprintf(out_, "stopped at row %d after %d passes, %s\n", gPosition.row.load(),
-                     gPosition.passes.load(), MinutesSeconds(Elapsed()).c_str());
+        std::fprintf(out_, "stopped at row %d after %d passes, %s\n", playback_.Row(),
+                     playback_.Passes(), MinutesSeconds(Elapsed()).c_str());
         std::fflush(out_);
         return status;
     }
 
 private:
-    int Hand(const char* path) {
-        return song_->Kind() == SongKind::OPM ? player::PlaySong(port_, path)
-                                              : player::PlaySong2(port_, path);
-    }
-
-    // Hands a song to the player, starting at the song's row `first`.
-    template <typename Handover>
-    void Load(const SongImage& song, int first, Handover handover) {
-        song_.emplace(song);
-        gPosition.counting.store(false);
-        gPosition.rowOffset.store(first);
-        gPosition.rowCount.store(song.RowCount());
-        gPosition.ticksPerRow.store(song.TicksPerRow());
-        gPosition.ticks.store(0);
-        gPosition.row.store(first);
-        handover();
-        gPosition.counting.store(true);
+    void Playing(const SongImage& song) {
+        rowCount_ = song.RowCount();
         passSeconds_ = static_cast<double>(song.TicksPerPass() * kTickPeriodMs) / 1000.0;
     }
 
@@ -263,15 +213,14 @@ private:
             return;
         }
         const SongImage song(options_.kind, std::move(*compiled.song));
-        const int before = gPosition.row.load();
-        const int first = song.RowCount() == 0 ? 0 : before % song.RowCount();
-        TempSongFile file(RotateRowsKeepingHeldNotes(song, first));
-        if (!file.Written()) {
-            ShowCompileMessages({"qzr: cannot hand the new song over (" + file.Path() +
-                                 " cannot be written); the old song plays on"});
+        const int before = playback_.Row();
+        int first = 0;
+        std::string error;
+        if (!playback_.TakeOver(song, first, error)) {
+            ShowCompileMessages({"qzr: " + error + "; the old song plays on"});
             return;
         }
-        Load(song, first, [&] { return Hand(file.Path().c_str()); });
+        Playing(song);
         const auto took =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began);
         ClearStatusArea();
@@ -283,9 +232,9 @@ private:
     }
 
     std::string StatusLine() const {
-        const int rowCount = gPosition.rowCount.load();
+        const int rowCount = rowCount_;
         std::string sounding;
-        const std::uint8_t mask = port_.SoundingChannels();
+        const std::uint8_t mask = playback_.SoundingChannels();
         for (int c = 0; c < TargetFor(options_.kind).channelCount; ++c) {
             sounding += (mask & (1u << c)) != 0 ? static_cast<char>('1' + c) : '-';
         }
@@ -294,7 +243,7 @@ private:
         if (options_.seconds) total = *options_.seconds;
         std::array<char, 160> text{};
         std::snprintf(text.data(), text.size(), "row %d/%d  pass %d  %s/%s  sounding %s",
-                      gPosition.row.load(), rowCount, gPosition.passes.load() + 1,
+                      playback_.Row(), rowCount, playback_.Passes() + 1,
                       MinutesSeconds(Elapsed()).c_str(), MinutesSeconds(total).c_str(),
                       sounding.c_str());
         return text.data();
@@ -329,49 +278,14 @@ private:
         shownLines_ = 0;
     }
 
-    // No more rows, every note released, the level brought down to nothing, and only then the
-    // chip stopped: cutting a sounding note would click.
-    void StopCleanly() {
-        gPosition.counting.store(false);
-        port_.BetwInt(nullptr);
-        port_.KeyOffAll();
-        for (int step = kFadeSteps - 1; step >= 0; --step) {
-            port_.TotalVolume(kPlayerVolume * step / kFadeSteps);
-            std::this_thread::sleep_for(kFadeStep);
-        }
-        player::StopSong(port_);
-        player::ReleaseOPM(port_);
-        EnginePort::SetAfterTick(nullptr);
-    }
-
-    // The player reads songs from files; a reloaded song lives in one only for the hand-over:
-    // a temporary of the one FileReplacement (created exclusively, removed when done or when the
-    // process is interrupted), never put in place.
-    class TempSongFile {
-    public:
-        explicit TempSongFile(const std::vector<std::uint8_t>& bytes)
-            : file_(std::filesystem::temp_directory_path() /
-                    ("qzr-play-" + std::to_string(getpid()) + ".qzr")) {
-            std::string ignored;
-            written_ = file_.Open(ignored) && file_.Write(bytes, ignored);
-        }
-        bool Written() const { return written_; }
-        std::string Path() const {
-            return (written_ ? file_.TemporaryPath() : file_.Target()).string();
-        }
-
-    private:
-        FileReplacement file_;
-        bool written_ = false;
-    };
+    void StopCleanly() { playback_.Stop(); }
 
     const PlayOptions& options_;
     std::FILE* out_;
     std::FILE* err_;
-    emulator::Engine engine_;
-    EnginePort port_;
-    std::optional<SongImage> song_;
+    LivePlayback playback_;
     FileWatch watch_;
+    int rowCount_ = 0;
     std::vector<std::string> messages_;
     int shownLines_ = 0;
     double passSeconds_ = 0;

@@ -18,6 +18,7 @@
 #include "qzr/tools/sound_file.h"
 #include "qzr/tools/vgm_tools.h"
 #include "sound_level.h"
+#include "sound_output.h"
 
 namespace qzr::tools {
 namespace {
@@ -160,12 +161,20 @@ std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOption
     return length;
 }
 
+std::filesystem::path StemPath(const std::filesystem::path& mix, int channel) {
+    std::filesystem::path stem = mix;
+    stem.replace_filename(mix.stem().string() + ".ch" + std::to_string(channel + 1) +
+                          mix.extension().string());
+    return stem;
+}
+
 bool RenderFrames(const SongImage& song, const RenderOptions& options, const RenderLength& length,
                   const FrameSink& sink, const std::function<void(double)>& progress,
-                  std::string& error) {
+                  std::string& error, const StemSink& stems) {
     emulator::Engine engine;
     EnginePort port(engine, emulator::Output::Offline);
     port.SetMutedChannels(options.mutedChannels);
+    port.SetChannelStems(static_cast<bool>(stems));
     // After the last pass the player stops and the notes release through the tail; a fade
     // lets it play on.
     if (song.TicksPerPass() > 0 && length.fadeFrames == 0) {
@@ -178,23 +187,46 @@ bool RenderFrames(const SongImage& song, const RenderOptions& options, const Ren
     player::PlaySongImage(port, song);
 
     std::vector<std::int16_t> buffer(kChunkFrames * 2);
+    std::vector<std::int16_t> stemBuffer(stems ? kChunkFrames * emulator::kStemValuesPerFrame : 0);
+    std::vector<std::int16_t> oneStem(stems ? kChunkFrames * 2 : 0);
     const double gain = GainFactor(options.gainDb);
+    // The level and the fade, as every output of the render gets them.
+    const auto finish = [&](std::span<std::int16_t> frames, std::int64_t firstFrame) {
+        if (options.gainDb != 0) ApplyGain(frames, gain);
+        if (length.fadeFrames > 0) ApplyFade(frames, firstFrame, length);
+    };
     bool ok = true;
     for (std::int64_t done = 0; done < length.frames && ok;) {
         const auto want = static_cast<std::size_t>(
             std::min<std::int64_t>(length.frames - done, static_cast<std::int64_t>(kChunkFrames)));
         const std::span<std::int16_t> chunk(buffer.data(), want * 2);
-        const std::size_t got = engine.Render(chunk);
+        const std::span<std::int16_t> stemChunk(stemBuffer.data(),
+                                                stems ? want * emulator::kStemValuesPerFrame : 0);
+        const std::size_t got =
+            stems ? engine.RenderWithStems(chunk, stemChunk) : engine.Render(chunk);
         if (got != want) {
             error = "the emulator stopped rendering";
             ok = false;
             break;
         }
-        if (options.gainDb != 0) ApplyGain(chunk, gain);
-        if (length.fadeFrames > 0) ApplyFade(chunk, done, length);
+        finish(chunk, done);
         if (!sink(chunk)) {
             error = "cannot write the sound";
             ok = false;
+        }
+        for (int c = 0; ok && stems && c < song.Target().channelCount; ++c) {
+            const std::span<std::int16_t> alone(oneStem.data(), want * 2);
+            for (std::size_t f = 0; f < want; ++f) {
+                const std::size_t at =
+                    f * emulator::kStemValuesPerFrame + 2 * static_cast<std::size_t>(c);
+                alone[2 * f] = stemChunk[at];
+                alone[2 * f + 1] = stemChunk[at + 1];
+            }
+            finish(alone, done);
+            if (!stems(c, alone)) {
+                error = "cannot write the sound";
+                ok = false;
+            }
         }
         done += static_cast<std::int64_t>(want);
         if (progress) progress(static_cast<double>(done) / static_cast<double>(length.frames));
@@ -207,9 +239,17 @@ bool RenderFrames(const SongImage& song, const RenderOptions& options, const Ren
 int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
     RenderOptions options = given;
     const bool toStdout = options.output == "-";
-    const std::filesystem::path outputPath = options.output.empty()
-                                                 ? DefaultRenderOutput(options.song)
-                                                 : std::filesystem::path(options.output);
+    const bool withStems = !options.stemsFolder.empty();
+    std::filesystem::path outputPath = options.output.empty()
+                                           ? DefaultRenderOutput(options.song)
+                                           : std::filesystem::path(options.output);
+    if (withStems) {
+        if (toStdout) {
+            std::fprintf(err, "qzr: --stems writes files; it cannot go with -o -\n");
+            return 2;
+        }
+        outputPath = options.stemsFolder / outputPath.filename();
+    }
     options.format = SoundFormat::WAV;
     if (!toStdout && IsVgmPath(outputPath) && !SamePath(outputPath, options.song)) {
         return RunVgmExport(options, outputPath, err);
@@ -252,73 +292,86 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "qzr: %s: %s\n", songName.c_str(), error.c_str());
         return 2;
     }
+    const auto frames = static_cast<std::uint64_t>(length->frames);
 
-    // WAV goes through the project's one WAV writer, to the output's replacement or to standard
-    // output; FLAC through libsndfile into the replacement.
-    FileReplacement replacement(outputPath);
-    if (!toStdout && !replacement.Open(error)) {
-        std::fprintf(err, "qzr: %s\n", error.c_str());
-        return 1;
-    }
-    std::string writeError;  // what the replacement says when a write fails (a full disk)
-    std::optional<WavStreamWriter> wav;
-    std::unique_ptr<SoundFileWriter> flac;
-    if (options.format == SoundFormat::WAV) {
-        WavStreamWriter::ByteSink sink = [out](std::span<const std::uint8_t> bytes) {
-            return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-        };
-        if (!toStdout) {
-            sink = [&replacement, &writeError](std::span<const std::uint8_t> bytes) {
-                return replacement.Write(bytes, writeError);
-            };
-        }
-        wav.emplace(static_cast<std::uint64_t>(length->frames),
-                    static_cast<std::uint32_t>(options.sampleRate), std::move(sink));
+    // Files: the mix, then a stem per channel, each put in place only when all are whole.
+    // Standard output: a WAV as it goes, through the project's one WAV writer.
+    std::vector<std::unique_ptr<SoundOutput>> files;
+    std::optional<WavStreamWriter> piped;
+    if (toStdout) {
+        piped.emplace(frames, static_cast<std::uint32_t>(options.sampleRate),
+                      [out](std::span<const std::uint8_t> bytes) {
+                          return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+                      });
     } else {
-        flac = SoundFileWriter::ToDescriptor(replacement.Descriptor(), SoundFormat::FLAC,
-                                             options.sampleRate, error);
-        if (!flac) {
-            std::fprintf(err, "qzr: %s: %s\n", outputPath.string().c_str(), error.c_str());
+        std::error_code ec;
+        if (withStems && !std::filesystem::is_directory(options.stemsFolder, ec) &&
+            !std::filesystem::create_directories(options.stemsFolder, ec)) {
+            std::fprintf(err, "qzr: %s: cannot make the folder for the stems: %s\n",
+                         options.stemsFolder.string().c_str(), ec.message().c_str());
             return 1;
+        }
+        files.push_back(std::make_unique<SoundOutput>(outputPath));
+        for (int c = 0; withStems && c < song.Target().channelCount; ++c) {
+            files.push_back(std::make_unique<SoundOutput>(StemPath(outputPath, c)));
+        }
+        for (const auto& file : files) {
+            if (!file->Open(options.format, frames, options.sampleRate, error)) {
+                std::fprintf(err, "qzr: %s\n", error.c_str());
+                return 1;
+            }
         }
     }
 
     std::optional<ProgressBar> bar;
     if (options.progressBar) bar.emplace(err);
     SoundLevel level;
+    const SoundOutput* failed = nullptr;  // the file a write failed on
+    StemSink stems;
+    if (withStems) {
+        stems = [&files, &failed](int channel, std::span<const std::int16_t> part) {
+            SoundOutput& file = *files[static_cast<std::size_t>(channel) + 1];
+            if (!file.Write(part)) failed = &file;
+            return failed == nullptr;
+        };
+    }
     bool ok = RenderFrames(
         song, options, *length,
-        [&](std::span<const std::int16_t> frames) {
-            level.Measure(frames);
-            return wav ? wav->Write(frames) : flac->Write(frames);
+        [&](std::span<const std::int16_t> mix) {
+            level.Measure(mix);
+            if (piped) return piped->Write(mix);
+            if (!files.front()->Write(mix)) failed = files.front().get();
+            return failed == nullptr;
         },
         [&bar](double fraction) {
             if (bar) bar->Show(fraction);
         },
-        error);
+        error, stems);
     bar.reset();
-    if (ok && wav) {
-        ok = wav->Finish() && (!toStdout || std::fflush(out) == 0);
-        if (!ok) error = "cannot write the sound";
+    const std::string outputName = toStdout ? "standard output" : outputPath.string();
+    if (!ok) error = failed != nullptr ? failed->WriteError() : outputName + ": " + error;
+    if (ok && piped && (!piped->Finish() || std::fflush(out) != 0)) {
+        error = "standard output: cannot write the sound";
+        ok = false;
     }
-    if (ok && flac) ok = flac->Close(error);
+    // Every file whole first, then each put in place.
+    for (const auto& file : files) ok = ok && file->Finish(error);
+    for (const auto& file : files) ok = ok && file->Commit(error);
     if (!ok) {
-        std::fprintf(err, "qzr: %s: %s\n",
-                     toStdout ? "standard output" : outputPath.string().c_str(),
-                     (writeError.empty() ? error : writeError).c_str());
-        return 1;
-    }
-    if (!toStdout && !replacement.Commit(error)) {
+        for (const auto& file : files) file->Discard();
         std::fprintf(err, "qzr: %s\n", error.c_str());
         return 1;
     }
-    const std::string outputName = toStdout ? "standard output" : outputPath.string();
     std::fprintf(err, "qzr: %s: %s\n", outputName.c_str(), level.Describe().c_str());
     if (level.Clipped() > 0) {
         std::fprintf(err,
                      "qzr: warning: %s: %llu samples are at full scale, so the sound is clipped "
                      "there; lower the level with --gain (for example --gain -6)\n",
                      outputName.c_str(), static_cast<unsigned long long>(level.Clipped()));
+    }
+    if (withStems) {
+        std::fprintf(err, "qzr: %s: the mix and %d stems\n", options.stemsFolder.string().c_str(),
+                     song.Target().channelCount);
     }
     return 0;
 }

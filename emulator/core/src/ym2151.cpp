@@ -707,6 +707,11 @@ void YM2151::Generate(std::span<StereoSample> out, std::span<ChannelFrame> chann
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = st.Step<true>(channels[i]);
 }
 
+StereoSample YM2151::ChannelAlone(StereoSample part) {
+    return StereoSample{DacValue(WrapAndSaturate(part.left)),
+                        DacValue(WrapAndSaturate(part.right))};
+}
+
 std::uint8_t YM2151::Status() const { return state_->timers.Flags(); }
 
 bool YM2151::IrqPending() const { return state_->timers.Flags() != 0; }

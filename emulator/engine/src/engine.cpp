@@ -78,9 +78,11 @@ StartResult Engine::Start(const StartOptions& options) {
     try {
         s.chip->Reset();
         s.queue.Clear();
-        s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options);
-        s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate,
-                                         options.fmEnabled, s.volume);
+        s.native =
+            std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options);
+        const bool stems = options.channelStems && options.output == Output::Offline;
+        s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate, options.fmEnabled, s.volume,
+                                         stems);
         if (!s.frames) {
             s.StopLocked();
             return StartResult::Failed;
@@ -139,6 +141,18 @@ std::size_t Engine::Render(std::span<std::int16_t> interleaved) {
     if (s.active.load() != ActiveOutput::Offline) return 0;
     s.frames->Render(interleaved);
     return interleaved.size() / 2;
+}
+
+std::size_t Engine::RenderWithStems(std::span<std::int16_t> interleaved,
+                                    std::span<std::int16_t> stems) {
+    if (InsideTick()) return 0;
+    Impl& s = *impl_;
+    const std::lock_guard lock(s.lifecycle);
+    if (s.active.load() != ActiveOutput::Offline || !s.frames->WithStems()) return 0;
+    const std::size_t frames = interleaved.size() / 2;
+    if (stems.size() != frames * kStemValuesPerFrame) return 0;
+    s.frames->Render(interleaved, stems);
+    return frames;
 }
 
 std::size_t Engine::RenderNative(std::span<StereoSample> frames) {

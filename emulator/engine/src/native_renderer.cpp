@@ -12,7 +12,8 @@ bool InsideTick() { return tInsideTick; }
 
 NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
                                const std::atomic<TickProcedure>& tick,
-                               std::atomic<std::uint64_t>& position, const StartOptions& options)
+                               std::atomic<std::uint64_t>& position,
+                               const StartOptions& options)
     : chip_(chip),
       queue_(queue),
       tick_(tick),
@@ -22,18 +23,31 @@ NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
     position_.store(0, std::memory_order_relaxed);
 }
 
+void NativeRenderer::PrepareSample() {
+    // The tick comes first, so the writes it makes can reach the chip in this very sample.
+    if (tickEverySample_) RunTick();
+    while (!tickEverySample_ && schedule_.NextTickSample() == next_) {
+        schedule_.Advance();
+        RunTick();
+    }
+    const WriteQueue::ForSample pending = queue_.TakeForSample();
+    if (pending.reset) chip_.Reset();
+    if (pending.write) chip_.Write(pending.write->reg, pending.write->value);
+}
+
 void NativeRenderer::Render(std::span<StereoSample> out) {
     for (StereoSample& frame : out) {
-        // The tick comes first, so the writes it makes can reach the chip in this very sample.
-        if (tickEverySample_) RunTick();
-        while (!tickEverySample_ && schedule_.NextTickSample() == next_) {
-            schedule_.Advance();
-            RunTick();
-        }
-        const WriteQueue::ForSample pending = queue_.TakeForSample();
-        if (pending.reset) chip_.Reset();
-        if (pending.write) chip_.Write(pending.write->reg, pending.write->value);
+        PrepareSample();
         frame = chip_.Generate();
+        ++next_;
+        position_.store(next_, std::memory_order_relaxed);
+    }
+}
+
+void NativeRenderer::Render(std::span<StereoSample> out, std::span<YM2151::ChannelFrame> stems) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        PrepareSample();
+        out[i] = chip_.GenerateWithStems(stems[i]);
         ++next_;
         position_.store(next_, std::memory_order_relaxed);
     }

@@ -23,8 +23,12 @@ public:
                    std::atomic<std::uint64_t>& position, const StartOptions& options);
 
     void Render(std::span<StereoSample> out);
+    // The same with each channel's stem; stems.size() must equal out.size().
+    void Render(std::span<StereoSample> out, std::span<YM2151::ChannelFrame> stems);
 
 private:
+    // Runs the ticks due before the next sample and hands the chip its write.
+    void PrepareSample();
     void RunTick();
 
     Chip& chip_;

@@ -11,6 +11,12 @@ public:
     void Reset() override { core_.Reset(); }
     void Write(std::uint8_t reg, std::uint8_t value) override { core_.Write(reg, value); }
     StereoSample Generate() override { return core_.Generate(); }
+    StereoSample GenerateWithStems(YM2151::ChannelFrame& stems) override {
+        StereoSample frame;
+        core_.Generate(std::span(&frame, 1), std::span(&stems, 1));
+        for (StereoSample& stem : stems) stem = YM2151::ChannelAlone(stem);
+        return frame;
+    }
 
 private:
     YM2151 core_;

@@ -37,6 +37,21 @@ struct Options {
     // Voice file paths are relative to it (the source's folder).
     std::filesystem::path baseFolder;
     std::function<VoiceFileRead(const std::filesystem::path&)> readVoice = ReadVoiceFile;
+    // Fill Result::events: where each row's note or rest stands in the source (an editor's
+    // play-from-the-cursor and the notes it shows playing).
+    bool mapEvents = false;
+};
+
+// One note or rest of a channel as it reaches the song's rows, and the source token it comes
+// from (a token inside a repeat or a macro reaches the rows more than once).
+struct MappedEvent {
+    int channel = 0;        // from 0
+    std::int32_t row = 0;   // its first row
+    std::int32_t rows = 0;  // how many rows it lasts (within the song)
+    int line = 0;           // of the token, from 1
+    int column = 0;         // from 1, in bytes
+    bool note = false;      // false: a rest
+    friend bool operator==(const MappedEvent&, const MappedEvent&) = default;
 };
 
 struct Result {
@@ -53,6 +68,9 @@ struct Result {
     int slurs = 0;  // notes reached by '&'
     Diagnostic firstSlur;
     bool unreadable = false;  // CompileFile could not read the source
+    // With Options::mapEvents and no error: every event within the song's rows, channel by
+    // channel, each channel's in row order.
+    std::vector<MappedEvent> events;
 
     bool Ok() const { return errors == 0; }
 };

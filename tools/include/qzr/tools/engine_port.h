@@ -18,6 +18,9 @@ public:
     EnginePort(emulator::Engine& engine, emulator::Output output);
 
     void SetMutedChannels(std::uint8_t mask) { muted_.store(mask); }
+    // Offline only, before the player starts the engine: each channel's stem beside the mix
+    // (Engine::RenderWithStems).
+    void SetChannelStems(bool stems) { stems_ = stems; }
     // Channels keyed on and not keyed off since; any thread.
     std::uint8_t SoundingChannels() const { return sounding_.load(); }
     // Writes straight to the chip from the host, e.g. key-offs once the tick is detached.
@@ -44,6 +47,7 @@ public:
 private:
     emulator::Engine& engine_;
     emulator::Output output_;
+    bool stems_ = false;
     std::atomic<std::uint8_t> muted_{0};
     std::atomic<std::uint8_t> sounding_{0};
 };

@@ -38,8 +38,11 @@ struct RenderOptions {
     double gainDb = 0;                    // -96 to 96 dB
     int sampleRate = kDefaultSampleRate;  // 8,000 to 192,000 Hz
     std::uint8_t mutedChannels = 0;       // bit c: chip channel c
-    bool progressBar = false;             // drawn on `err`
-    std::string author;                   // the GD3 tag's author of a .vgm/.vgz output
+    // When set, the mix and one file per channel of the song go into this folder (made when
+    // missing): the output's name for the mix, and NAME.chN.EXT for channel N (from 1).
+    std::filesystem::path stemsFolder;
+    bool progressBar = false;  // drawn on `err`
+    std::string author;        // the GD3 tag's author of a .vgm/.vgz output
 };
 
 inline constexpr double kMostGainDb = 96;
@@ -62,10 +65,16 @@ std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOption
 // and hands the frames (interleaved stereo, after the gain and the fade) to `sink` as they are
 // made; `progress` gets the fraction done. False (with the reason) when the emulator cannot start
 // or the sink fails.
+// With `stems`, each channel of the song (chip channels 0 to N - 1) is rendered alone beside the
+// mix, from the same pass, with the same gain and fade, and handed over after the mix's frames.
 using FrameSink = std::function<bool(std::span<const std::int16_t>)>;
+using StemSink = std::function<bool(int channel, std::span<const std::int16_t>)>;
 bool RenderFrames(const SongImage& song, const RenderOptions& options, const RenderLength& length,
                   const FrameSink& sink, const std::function<void(double)>& progress,
-                  std::string& error);
+                  std::string& error, const StemSink& stems = {});
+
+// The stem file of channel `channel` (from 0) beside the mix's file: NAME.ch1.EXT for channel 0.
+std::filesystem::path StemPath(const std::filesystem::path& mix, int channel);
 
 // The whole `qzr render`: the song read once, the length planned, then the frames written as they
 // come: to a FileReplacement of the output, or for "-o -" as a WAV on `out` (never held in

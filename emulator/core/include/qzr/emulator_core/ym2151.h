@@ -64,6 +64,9 @@ public:
     // channel values lack the parts those samples had in the mix's pipeline.
     using ChannelFrame = std::array<StereoSample, 8>;
     void Generate(std::span<StereoSample> out, std::span<ChannelFrame> channels);
+    // A channel's tapped part as the chip would put it out if it sounded alone: through the
+    // 18-bit accumulator, the saturation and the DAC's floating-point format (a stem).
+    static StereoSample ChannelAlone(StereoSample part);
 
     // Status byte: bit 0 timer A flag, bit 1 timer B flag; busy (bit 7) always 0, since writes
     // are spaced one per sample.

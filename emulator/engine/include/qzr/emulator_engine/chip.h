@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "qzr/emulator_core/stereo_sample.h"
+#include "qzr/emulator_core/ym2151.h"
 
 namespace qzr::emulator {
 
@@ -19,6 +19,12 @@ public:
     virtual void Write(std::uint8_t reg, std::uint8_t value) = 0;
     // Computes the next native sample.
     virtual StereoSample Generate() = 0;
+    // The same, with each channel's stem: what the chip would put out with that channel alone.
+    // A chip without channel outputs gives silent stems.
+    virtual StereoSample GenerateWithStems(YM2151::ChannelFrame& stems) {
+        stems = {};
+        return Generate();
+    }
 };
 
 // Our YM2151. It knows no clock; the engine chooses one.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <tuple>
 
 #include "qzr/emulator_engine/chip.h"
 #include "qzr/emulator_engine/pacing_clock.h"
@@ -53,17 +54,23 @@ struct StartOptions {
     // write on its own sample (a VGM stream); tickPeriodMs is then not used.
     bool tickEverySample = false;
     std::uint64_t clockHz = kChipClockHz;  // the chip's input clock, kMinClockHz .. kMaxClockHz
-    int bufferCount = 5;                   // device buffers that make up the latency
-    int latencyMs = 200;                   // device latency
-    bool fmEnabled = true;  // false: the chip runs and ticks come, but the output is silent
+    int bufferCount = 5;      // device buffers that make up the latency
+    int latencyMs = 200;      // device latency
+    bool fmEnabled = true;    // false: the chip runs and ticks come, but the output is silent
     Output output = Output::DeviceOrSilentClock;
     PacingClock* clock = nullptr;  // the silent clock's time source; null means the steady clock
+    // Offline output only: each channel's stem is resampled beside the mix (RenderWithStems).
+    // It costs the render about as much again; without it none of that work is done.
+    bool channelStems = false;
 };
 
-// The chip at its native rate (the clock / 64, kChipClockHz unless started at another), a
-// register-write queue, the tick scheduler, resampling to the output rate and one of three outputs.
-// Tick k (k = 1, 2, ... counted from Start) runs just before native sample floor(k * clock * period
-// / 64,000) is computed, so ticks keep time with the sound whatever the resampler looks ahead.
+// Values per output frame of RenderWithStems' stems: each chip channel's left and right.
+inline constexpr std::size_t kStemValuesPerFrame = 2 * std::tuple_size_v<YM2151::ChannelFrame>;
+
+// The chip at its native rate (the clock / 64, kChipClockHz unless started at another), a register-write queue, the tick scheduler,
+// resampling to the output rate and one of three outputs. Tick k (k = 1, 2, ... counted from
+// Start) runs just before native sample floor(k * clock * period / 64,000) is computed,
+// so ticks keep time with the sound whatever the resampler looks ahead.
 //
 // Threads: Write, Reset, SetTotalVolume, SetTickProcedure, Active and NativeSamplePosition may
 // be called from any thread, including from inside the tick; the tick is never called while the
@@ -99,6 +106,11 @@ public:
     // the output rate, running the ticks that fall inside. Returns the frames written, 0 when
     // the offline output is not running.
     std::size_t Render(std::span<std::int16_t> interleaved);
+    // Offline output started with channelStems only: as Render, and `stems` gets each frame's
+    // channel stems (channel 0's left and right, then channel 1's, ...; kStemValuesPerFrame a
+    // frame): what the chip puts out with that channel alone, at the same volume. 0 when not
+    // so started or when stems.size() is not kStemValuesPerFrame times the frames.
+    std::size_t RenderWithStems(std::span<std::int16_t> interleaved, std::span<std::int16_t> stems);
     // Offline output only: the chip's own samples at the native rate, without resampling or
     // gain. Shares the timeline with Render; use one or the other in a run.
     std::size_t RenderNative(std::span<StereoSample> frames);
