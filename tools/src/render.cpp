@@ -254,7 +254,7 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
     if (!toStdout && IsVgmPath(outputPath) && !SamePath(outputPath, options.song)) {
         return RunVgmExport(options, outputPath, err);
     }
-    if (!toStdout && IsVgmPath(options.song)) return RunVgmRender(options, outputPath, err);
+    if (IsVgmPath(options.song)) return RunVgmRender(options, toStdout, outputPath, out, err);
     if (!toStdout) {
         const auto format = SoundFormatFor(outputPath);
         if (!format) {

@@ -144,6 +144,10 @@ std::optional<vgm::VgmSong> ExportVgm(const SongImage& song, const VgmExportOpti
 
 int RunVgmExport(const RenderOptions& options, const std::filesystem::path& output,
                  std::FILE* err) {
+    if (!options.stemsFolder.empty()) {
+        std::fprintf(err, "qzr: --stems writes sound files; a VGM holds the whole chip\n");
+        return 2;
+    }
     const auto loaded = LoadSong(options.song, options.kind, err);
     if (!loaded) return 2;
     const std::string songName = options.song.string();

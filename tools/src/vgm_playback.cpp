@@ -16,6 +16,7 @@
 #include "qzr/tools/vgm_tools.h"
 #include "qzr/vgm/vgm_layout.h"
 #include "sound_level.h"
+#include "sound_output.h"
 
 namespace qzr::tools {
 namespace {
@@ -248,15 +249,28 @@ bool RenderVgmFrames(const vgm::VgmSong& song, const RenderOptions& options,
     return ok;
 }
 
-int RunVgmRender(const RenderOptions& given, const std::filesystem::path& output, std::FILE* err) {
+int RunVgmRender(const RenderOptions& given, bool toStdout, const std::filesystem::path& output,
+                 std::FILE* out, std::FILE* err) {
     RenderOptions options = given;
-    const auto format = SoundFormatFor(output);
-    if (!format) {
-        std::fprintf(err, "qzr: %s: the output must end in .wav or .flac\n",
-                     output.string().c_str());
+    options.format = SoundFormat::WAV;
+    const std::string outputName = toStdout ? "standard output" : output.string();
+    if (!options.stemsFolder.empty()) {
+        std::fprintf(err, "qzr: --stems takes a song; a VGM renders as one mix\n");
         return 2;
     }
-    options.format = *format;
+    if (!toStdout) {
+        const auto format = SoundFormatFor(output);
+        if (!format) {
+            std::fprintf(err, "qzr: %s: the output of a VGM's render must end in .wav or .flac\n",
+                         outputName.c_str());
+            return 2;
+        }
+        if (SamePath(output, options.song)) {
+            std::fprintf(err, "qzr: %s: the output would overwrite the VGM\n", outputName.c_str());
+            return 2;
+        }
+        options.format = *format;
+    }
     const auto song = LoadVgm(options.song, err);
     if (!song) return 2;
     std::string error;
@@ -265,52 +279,54 @@ int RunVgmRender(const RenderOptions& given, const std::filesystem::path& output
         std::fprintf(err, "qzr: %s: %s\n", options.song.string().c_str(), error.c_str());
         return 2;
     }
-    FileReplacement replacement(output);
-    if (!replacement.Open(error)) {
-        std::fprintf(err, "qzr: %s\n", error.c_str());
-        return 1;
-    }
-    std::string writeError;
-    std::optional<WavStreamWriter> wav;
-    std::unique_ptr<SoundFileWriter> flac;
-    if (options.format == SoundFormat::WAV) {
-        wav.emplace(static_cast<std::uint64_t>(length->frames),
-                    static_cast<std::uint32_t>(options.sampleRate),
-                    [&replacement, &writeError](std::span<const std::uint8_t> bytes) {
-                        return replacement.Write(bytes, writeError);
-                    });
+    // A file through the render's own output (put in place only when whole), or a WAV on
+    // standard output as it goes.
+    const auto frames = static_cast<std::uint64_t>(length->frames);
+    std::optional<SoundOutput> file;
+    std::optional<WavStreamWriter> piped;
+    if (toStdout) {
+        piped.emplace(frames, static_cast<std::uint32_t>(options.sampleRate),
+                      [out](std::span<const std::uint8_t> bytes) {
+                          return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+                      });
     } else {
-        flac = SoundFileWriter::ToDescriptor(replacement.Descriptor(), SoundFormat::FLAC,
-                                             options.sampleRate, error);
-        if (!flac) {
-            std::fprintf(err, "qzr: %s: %s\n", output.string().c_str(), error.c_str());
+        file.emplace(output);
+        if (!file->Open(options.format, frames, options.sampleRate, error)) {
+            std::fprintf(err, "qzr: %s\n", error.c_str());
             return 1;
         }
     }
     SoundLevel level;
+    bool fileFailed = false;
     bool ok = RenderVgmFrames(
         *song, options, *length,
-        [&](std::span<const std::int16_t> frames) {
-            level.Measure(frames);
-            return wav ? wav->Write(frames) : flac->Write(frames);
+        [&](std::span<const std::int16_t> mix) {
+            level.Measure(mix);
+            if (piped) return piped->Write(mix);
+            fileFailed = !file->Write(mix);
+            return !fileFailed;
         },
         error);
-    if (ok && wav && !wav->Finish()) {
-        ok = false;
+    if (ok && piped && (!piped->Finish() || std::fflush(out) != 0)) {
         error = "cannot write the sound";
+        ok = false;
     }
-    if (ok && flac) ok = flac->Close(error);
-    if (!ok || !replacement.Commit(error)) {
-        std::fprintf(err, "qzr: %s: %s\n", output.string().c_str(),
-                     (writeError.empty() ? error : writeError).c_str());
+    if (ok && file) ok = file->Finish(error) && file->Commit(error);
+    if (!ok) {
+        if (fileFailed) {
+            std::fprintf(err, "qzr: %s\n", file->WriteError().c_str());
+        } else {
+            std::fprintf(err, "qzr: %s: %s\n", outputName.c_str(), error.c_str());
+        }
+        if (file) file->Discard();
         return 1;
     }
-    std::fprintf(err, "qzr: %s: %s\n", output.string().c_str(), level.Describe().c_str());
+    std::fprintf(err, "qzr: %s: %s\n", outputName.c_str(), level.Describe().c_str());
     if (level.Clipped() > 0) {
         std::fprintf(err,
                      "qzr: warning: %s: %llu samples are at full scale, so the sound is clipped "
                      "there; lower the level with --gain (for example --gain -6)\n",
-                     output.string().c_str(), static_cast<unsigned long long>(level.Clipped()));
+                     outputName.c_str(), static_cast<unsigned long long>(level.Clipped()));
     }
     return 0;
 }

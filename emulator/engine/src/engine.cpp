@@ -78,11 +78,10 @@ StartResult Engine::Start(const StartOptions& options) {
     try {
         s.chip->Reset();
         s.queue.Clear();
-        s.native =
-            std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options);
+        s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options);
         const bool stems = options.channelStems && options.output == Output::Offline;
-        s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate, options.fmEnabled, s.volume,
-                                         stems);
+        s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate,
+                                         options.fmEnabled, s.volume, stems);
         if (!s.frames) {
             s.StopLocked();
             return StartResult::Failed;

@@ -33,9 +33,9 @@ FrameRenderer::FrameRenderer(NativeRenderer& native, bool fmEnabled, const std::
       interleavedInput_(streams > 1 ? kInputBlock * 2 * streams : 0),
       resampled_(kOutputBlock * 2 * streams) {}
 
-std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native,
-                                                     std::uint64_t clockHz, int outputRate,
-                                                     bool fmEnabled, const std::atomic<int>& volume,
+std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native, std::uint64_t clockHz,
+                                                     int outputRate, bool fmEnabled,
+                                                     const std::atomic<int>& volume,
                                                      bool withStems) {
     const std::size_t streams = withStems ? kStemStreams : 1;
     std::unique_ptr<FrameRenderer> renderer(new FrameRenderer(native, fmEnabled, volume, streams));
@@ -44,10 +44,10 @@ std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native,
     // One thread: soxr may otherwise start OpenMP workers that outlive a stop.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
-    renderer->resampler_.reset(soxr_create(static_cast<double>(clockHz) / static_cast<double>(kClocksPerSample),
-                                           static_cast<double>(outputRate),
-                                           static_cast<unsigned>(2 * streams), &error, &io,
-                                           &quality, &runtime));
+    renderer->resampler_.reset(
+        soxr_create(static_cast<double>(clockHz) / static_cast<double>(kClocksPerSample),
+                    static_cast<double>(outputRate), static_cast<unsigned>(2 * streams), &error,
+                    &io, &quality, &runtime));
     if (error != nullptr || !renderer->resampler_) return nullptr;
     error = soxr_set_input_fn(renderer->resampler_.get(), &FrameRenderer::SupplyInput,
                               renderer.get(), kInputBlock);

@@ -21,8 +21,8 @@ class FrameRenderer {
 public:
     // The native rate is clockHz / 64. nullptr when soxr cannot be set up for these rates.
     static std::unique_ptr<FrameRenderer> Create(NativeRenderer& native, std::uint64_t clockHz,
-                                                 int outputRate,
-                                                 bool fmEnabled, const std::atomic<int>& volume,
+                                                 int outputRate, bool fmEnabled,
+                                                 const std::atomic<int>& volume,
                                                  bool withStems = false);
 
     // Exactly interleaved.size() / 2 stereo frames, left first. Rendering thread only. `stems`

@@ -12,8 +12,7 @@ bool InsideTick() { return tInsideTick; }
 
 NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
                                const std::atomic<TickProcedure>& tick,
-                               std::atomic<std::uint64_t>& position,
-                               const StartOptions& options)
+                               std::atomic<std::uint64_t>& position, const StartOptions& options)
     : chip_(chip),
       queue_(queue),
       tick_(tick),

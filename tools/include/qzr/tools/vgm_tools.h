@@ -55,8 +55,10 @@ std::optional<RenderLength> PlanVgmRender(const vgm::VgmSong& song, const Render
 bool RenderVgmFrames(const vgm::VgmSong& song, const RenderOptions& options,
                      const RenderLength& length, const FrameSink& sink, std::string& error);
 
-// `qzr render FILE.vgm -o OUT.wav|.flac`. Exit status as RunRender's.
-int RunVgmRender(const RenderOptions& options, const std::filesystem::path& output, std::FILE* err);
+// `qzr render FILE.vgm -o OUT.wav|.flac`, or a WAV on `out` for "-o -". Exit status as
+// RunRender's.
+int RunVgmRender(const RenderOptions& options, bool toStdout, const std::filesystem::path& output,
+                 std::FILE* out, std::FILE* err);
 
 // `qzr play FILE.vgm`: on the sound device (or the silent clock), `loops` passes and the
 // release tail, at most `seconds`, or until Ctrl-C. Exit status 0, 130 after Ctrl-C, or 2 for an

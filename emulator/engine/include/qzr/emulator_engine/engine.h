@@ -54,9 +54,9 @@ struct StartOptions {
     // write on its own sample (a VGM stream); tickPeriodMs is then not used.
     bool tickEverySample = false;
     std::uint64_t clockHz = kChipClockHz;  // the chip's input clock, kMinClockHz .. kMaxClockHz
-    int bufferCount = 5;      // device buffers that make up the latency
-    int latencyMs = 200;      // device latency
-    bool fmEnabled = true;    // false: the chip runs and ticks come, but the output is silent
+    int bufferCount = 5;                   // device buffers that make up the latency
+    int latencyMs = 200;                   // device latency
+    bool fmEnabled = true;  // false: the chip runs and ticks come, but the output is silent
     Output output = Output::DeviceOrSilentClock;
     PacingClock* clock = nullptr;  // the silent clock's time source; null means the steady clock
     // Offline output only: each channel's stem is resampled beside the mix (RenderWithStems).
@@ -67,10 +67,10 @@ struct StartOptions {
 // Values per output frame of RenderWithStems' stems: each chip channel's left and right.
 inline constexpr std::size_t kStemValuesPerFrame = 2 * std::tuple_size_v<YM2151::ChannelFrame>;
 
-// The chip at its native rate (the clock / 64, kChipClockHz unless started at another), a register-write queue, the tick scheduler,
-// resampling to the output rate and one of three outputs. Tick k (k = 1, 2, ... counted from
-// Start) runs just before native sample floor(k * clock * period / 64,000) is computed,
-// so ticks keep time with the sound whatever the resampler looks ahead.
+// The chip at its native rate (the clock / 64, kChipClockHz unless started at another), a
+// register-write queue, the tick scheduler, resampling to the output rate and one of three outputs.
+// Tick k (k = 1, 2, ... counted from Start) runs just before native sample floor(k * clock * period
+// / 64,000) is computed, so ticks keep time with the sound whatever the resampler looks ahead.
 //
 // Threads: Write, Reset, SetTotalVolume, SetTickProcedure, Active and NativeSamplePosition may
 // be called from any thread, including from inside the tick; the tick is never called while the
