@@ -82,9 +82,9 @@ TEST(VgmExportTable, TheFirstPassIsThePlayersWritesAtTheirTicks) {
                 if (exactEnd > kMostSamples) {
                     // Refused, with the length in samples.
                     EXPECT_FALSE(exported);
-                    EXPECT_NE(
-                        error.find(std::to_string(static_cast<long long>(std::floor(exactEnd + 0.5)))),
-                        std::string::npos)
+                    EXPECT_NE(error.find(std::to_string(
+                                  static_cast<long long>(std::floor(exactEnd + 0.5)))),
+                              std::string::npos)
                         << error;
                     continue;
                 }
