@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "qzr/compiler/qmml_compile.h"
+#include "qzr/studio/live_compiler.h"
+#include "qzr/studio/source_editor.h"
+#include "qzr/tools/live_playback.h"
+
+namespace qzr::studio {
+
+// The studio: a qmml source in an editor, compiled as it is typed, its findings in the margin, as
+// underlines and in a list, and the song playing: from the start or from the cursor's event, and
+// on from the same row after every edit that compiles (one that does not keeps the old song
+// playing and says why). The tokens sounding are marked in the source as they play.
+class StudioWindow final : public QMainWindow {
+public:
+    enum class SaveChoice { Save, Discard, Cancel };
+    using SavePrompt = std::function<SaveChoice()>;
+
+    explicit StudioWindow(QWidget* parent = nullptr);
+    ~StudioWindow() override;
+
+    bool OpenFile(const std::filesystem::path& path, QString& error);
+    bool SaveTo(const std::filesystem::path& path, QString& error);
+    // Asked on closing with unsaved changes; a message box unless replaced.
+    void SetSavePrompt(SavePrompt prompt) { savePrompt_ = std::move(prompt); }
+
+    void PlayFromStart();
+    void PlayFromCursor();
+    void StopPlaying();
+    bool Playing() const { return playing_; }
+    // The row the last Play started from, and the song's row playing now.
+    int PlayedFrom() const { return playedFrom_; }
+    int PlayingRow() const;
+
+    SourceEditor& Editor() { return *editor_; }
+    QListWidget& DiagnosticList() { return *diagnostics_; }
+    QString StatusText() const { return status_->text(); }
+    // Compiles the text now instead of after the pause in typing.
+    void CompileNow() { compiler_.CompileNow(); }
+    bool HasSong() const { return song_.has_value(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct CompiledSong {
+        SongKind kind = SongKind::OPM;
+        std::vector<std::uint8_t> bytes;
+        std::vector<qmml::MappedEvent> events;
+        int rowCount = 0;
+    };
+
+    void BuildMenus();
+    void TextChanged();
+    void Compiled(const qmml::Result& result);
+    void Play(int row);
+    void ShowPosition();
+    void SetStatus(const QString& text);
+    void UpdateTitle();
+    bool SaveIfAsked();  // false: cancelled
+    void OpenAsked();
+    void SaveAsked(bool choosePath);
+
+    SourceEditor* editor_;
+    QListWidget* diagnostics_;
+    QLabel* status_;
+    LiveCompiler compiler_;
+    QTimer position_;
+    std::optional<CompiledSong> song_;  // the last source that compiled
+    std::unique_ptr<tools::LivePlayback> playback_;
+    bool playing_ = false;
+    int playedFrom_ = 0;
+    std::filesystem::path path_;  // empty: not saved yet
+    SavePrompt savePrompt_;
+};
+
+}  // namespace qzr::studio

@@ -1,0 +1,268 @@
+#include "qzr/studio/studio_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "qzr/common/file_reading.h"
+#include "qzr/common/file_replacement.h"
+#include "qzr/compiler/qmml_limits.h"
+#include "qzr/format/song_image.h"
+#include "qzr/studio/qmml_highlighter.h"
+
+namespace qzr::studio {
+namespace {
+
+constexpr int kPositionPeriodMs = 33;  // the screen's pace, near enough
+constexpr const char* kUntitled = "untitled.opm.qmml";
+
+QString Plural(int count, const char* word) {
+    return QString::number(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+StudioWindow::StudioWindow(QWidget* parent)
+    : QMainWindow(parent),
+      editor_(new SourceEditor),
+      diagnostics_(new QListWidget),
+      status_(new QLabel("Ready")),
+      compiler_([this](const qmml::Result& result) { Compiled(result); }) {
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(editor_);
+    splitter->addWidget(diagnostics_);
+    splitter->setStretchFactor(0, 4);
+    splitter->setStretchFactor(1, 1);
+    setCentralWidget(splitter);
+    diagnostics_->setAccessibleName("Diagnostics");
+    status_->setAccessibleName("Status");
+    statusBar()->addWidget(status_, 1);
+    BuildMenus();
+    new QmmlHighlighter(editor_->document());
+    connect(editor_, &QPlainTextEdit::textChanged, this, [this] { TextChanged(); });
+    connect(diagnostics_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        editor_->MoveCursorTo(
+            {item->data(Qt::UserRole).toInt(), item->data(Qt::UserRole + 1).toInt()});
+        editor_->setFocus();
+    });
+    position_.setInterval(kPositionPeriodMs);
+    connect(&position_, &QTimer::timeout, this, [this] { ShowPosition(); });
+    savePrompt_ = [this] {
+        const auto answer = QMessageBox::question(
+            this, "qzrstudio", "The song has unsaved changes. Save them?",
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        return answer == QMessageBox::Save      ? SaveChoice::Save
+               : answer == QMessageBox::Discard ? SaveChoice::Discard
+                                                : SaveChoice::Cancel;
+    };
+    resize(900, 640);
+    UpdateTitle();
+}
+
+StudioWindow::~StudioWindow() { StopPlaying(); }
+
+void StudioWindow::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("&Open...", QKeySequence::Open, this, [this] { OpenAsked(); });
+    file->addAction("&Save", QKeySequence::Save, this, [this] { SaveAsked(false); });
+    file->addAction("Save &As...", QKeySequence::SaveAs, this, [this] { SaveAsked(true); });
+    file->addSeparator();
+    file->addAction("&Quit", QKeySequence::Quit, this, [this] { close(); });
+    QMenu* play = menuBar()->addMenu("&Play");
+    play->addAction("&Play", QKeySequence(Qt::Key_F5), this, [this] { PlayFromStart(); });
+    play->addAction("Play from the &cursor", QKeySequence(Qt::Key_F6), this,
+                    [this] { PlayFromCursor(); });
+    play->addAction("&Stop", QKeySequence(Qt::Key_F8), this, [this] { StopPlaying(); });
+}
+
+void StudioWindow::TextChanged() {
+    const std::string name = path_.empty() ? kUntitled : path_.filename().string();
+    const std::filesystem::path folder =
+        path_.empty() ? std::filesystem::current_path() : path_.parent_path();
+    compiler_.SourceChanged(editor_->toPlainText().toUtf8(), folder, name);
+    UpdateTitle();
+}
+
+void StudioWindow::Compiled(const qmml::Result& result) {
+    editor_->SetDiagnostics(result.diagnostics);
+    diagnostics_->clear();
+    for (const qmml::Diagnostic& d : result.diagnostics) {
+        const QString where =
+            d.line > 0 ? QString("line %1, column %2: ").arg(d.line).arg(d.column) : QString();
+        auto* item =
+            new QListWidgetItem((d.severity == qmml::Severity::Error ? "error: " : "warning: ") +
+                                where + QString::fromStdString(d.message));
+        item->setData(Qt::UserRole, d.line);
+        item->setData(Qt::UserRole + 1, d.column);
+        diagnostics_->addItem(item);
+    }
+    if (!result.Ok() || !result.kind) {
+        SetStatus(Plural(result.errors, "error") + (playing_ ? "; the old song plays on" : ""));
+        return;
+    }
+    const bool changed = !song_ || song_->bytes != result.song;
+    song_ = CompiledSong{*result.kind, result.song, result.events, result.classic.rowCount};
+    if (playing_ && changed) {
+        int from = 0;
+        std::string error;
+        if (!playback_->TakeOver(SongImage(song_->kind, song_->bytes), from, error)) {
+            SetStatus(QString::fromStdString(error) + "; the old song plays on");
+            return;
+        }
+    }
+    if (!playing_) {
+        SetStatus(result.warnings > 0 ? "Ready (" + Plural(result.warnings, "warning") + ")"
+                                      : QString("Ready"));
+    }
+}
+
+void StudioWindow::PlayFromStart() { Play(0); }
+
+void StudioWindow::PlayFromCursor() {
+    compiler_.CompileNow();
+    if (!song_) return Play(0);
+    Play(RowAtCursor(song_->events, editor_->CursorPlace()).value_or(0));
+}
+
+void StudioWindow::Play(int row) {
+    compiler_.CompileNow();
+    if (!song_) {
+        SetStatus("Nothing to play: the source does not compile");
+        return;
+    }
+    if (!playback_) playback_ = std::make_unique<tools::LivePlayback>();
+    if (!playback_->Start()) {
+        SetStatus("The emulator cannot start");
+        return;
+    }
+    std::string error;
+    if (!playback_->Play(SongImage(song_->kind, song_->bytes), row, error)) {
+        SetStatus(QString::fromStdString(error));
+        return;
+    }
+    playing_ = true;
+    playedFrom_ = row;
+    position_.start();
+    ShowPosition();
+}
+
+void StudioWindow::StopPlaying() {
+    position_.stop();
+    if (playback_) playback_->Stop();
+    playing_ = false;
+    editor_->SetPlaying({});
+    SetStatus("Stopped");
+}
+
+int StudioWindow::PlayingRow() const { return playing_ ? playback_->Row() : 0; }
+
+void StudioWindow::ShowPosition() {
+    if (!playing_ || !song_) return;
+    const int row = playback_->Row();
+    editor_->SetPlaying(TokensPlayingAt(song_->events, row));
+    SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) +
+              (playback_->OnSilentClock() ? " (no sound device: on the silent clock)" : ""));
+}
+
+void StudioWindow::SetStatus(const QString& text) {
+    if (status_->text() == text) return;
+    status_->setText(text);
+    // Read out by a screen reader as it changes.
+    status_->setAccessibleDescription(text);
+}
+
+void StudioWindow::UpdateTitle() {
+    const QString name =
+        path_.empty() ? QString(kUntitled) : QString::fromStdString(path_.filename().string());
+    setWindowTitle((editor_->document()->isModified() ? "*" : "") + name + " - qzrstudio");
+}
+
+bool StudioWindow::OpenFile(const std::filesystem::path& path, QString& error) {
+    // One byte past the most a source may hold, so a larger file is told apart.
+    const auto bytes = ReadFileBytes(path, qmml::kMaxSourceBytes + 1);
+    if (!bytes) {
+        error = "Cannot read " + QString::fromStdString(path.string());
+        return false;
+    }
+    if (bytes->size() > qmml::kMaxSourceBytes) {
+        error = QString::fromStdString(path.string()) + " is larger than a source may be";
+        return false;
+    }
+    path_ = path;
+    editor_->setPlainText(QString::fromUtf8(reinterpret_cast<const char*>(bytes->data()),
+                                            static_cast<qsizetype>(bytes->size())));
+    editor_->document()->setModified(false);
+    UpdateTitle();
+    return true;
+}
+
+bool StudioWindow::SaveTo(const std::filesystem::path& path, QString& error) {
+    const QByteArray text = editor_->toPlainText().toUtf8();
+    FileReplacement file(path);
+    std::string reason;
+    const auto* textBytes = reinterpret_cast<const std::uint8_t*>(text.constData());
+    if (!file.Open(reason) ||
+        !file.Write(std::span(textBytes, static_cast<std::size_t>(text.size())), reason) ||
+        !file.Commit(reason)) {
+        error = QString::fromStdString(reason);
+        return false;
+    }
+    const bool renamed = path != path_;
+    path_ = path;
+    editor_->document()->setModified(false);
+    // The voice files are found beside the source: a new folder may change the song.
+    if (renamed) TextChanged();
+    UpdateTitle();
+    return true;
+}
+
+bool StudioWindow::SaveIfAsked() {
+    if (!editor_->document()->isModified()) return true;
+    switch (savePrompt_()) {
+        case SaveChoice::Discard:
+            return true;
+        case SaveChoice::Cancel:
+            return false;
+        case SaveChoice::Save:
+            break;
+    }
+    SaveAsked(path_.empty());
+    return !editor_->document()->isModified();
+}
+
+void StudioWindow::OpenAsked() {
+    if (!SaveIfAsked()) return;
+    const QString chosen = QFileDialog::getOpenFileName(this, "Open a song source", QString(),
+                                                        "qzr MML (*.qmml);;All files (*)");
+    if (chosen.isEmpty()) return;
+    QString error;
+    if (!OpenFile(chosen.toStdString(), error)) QMessageBox::warning(this, "qzrstudio", error);
+}
+
+void StudioWindow::SaveAsked(bool choosePath) {
+    std::filesystem::path target = path_;
+    if (choosePath || target.empty()) {
+        const QString chosen = QFileDialog::getSaveFileName(this, "Save the song source",
+                                                            QString(kUntitled), "qzr MML (*.qmml)");
+        if (chosen.isEmpty()) return;
+        target = chosen.toStdString();
+    }
+    QString error;
+    if (!SaveTo(target, error)) QMessageBox::warning(this, "qzrstudio", error);
+}
+
+void StudioWindow::closeEvent(QCloseEvent* event) {
+    if (!SaveIfAsked()) {
+        event->ignore();
+        return;
+    }
+    StopPlaying();
+    event->accept();
+}
+
+}  // namespace qzr::studio

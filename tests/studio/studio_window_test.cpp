@@ -1,0 +1,133 @@
+// The studio's window driven as a composer uses it, on the offscreen platform; the song plays on
+// the silent clock where there is no sound device, in real time all the same.
+#include "qzr/studio/studio_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <fstream>
+#include <sstream>
+
+#include "qzr/test_support/temp_dir.h"
+
+namespace qzr::studio {
+namespace {
+
+// One voice written out, so the source needs no file; ch1 plays four quarter notes, then g.
+constexpr const char* kSource =
+    "#title Studio\n"
+    "#speed 6\n"
+    "@1 { 4 5\n"
+    "  M1: 31 12 4 10 4 28 0 1 0 0 0\n"
+    "  M2: 31 10 4 10 4 36 0 2 0 0 0\n"
+    "  C1: 31  6 2 10 1 12 0 1 0 0 0\n"
+    "  C2: 31  6 2 10 1 14 0 1 0 0 0 }\n"
+    "ch1 @1 o4 c4 d4 e4 f4 | g1 |\n"
+    "ch2 @1 o3 c1 | g1 |\n";
+constexpr int kTuneLine = 8;
+
+// Waits up to a second for `done`, letting the window's timers run.
+template <typename Done>
+bool WaitFor(Done done) {
+    for (int i = 0; i < 100 && !done(); ++i) QTest::qWait(10);
+    return done();
+}
+
+TEST(StudioWindow, FindingsAppearAsTypedAndGoWhenMended) {
+    StudioWindow window;
+    window.Editor().setPlainText(QString(kSource) + "ch1 q4\n");
+    window.CompileNow();
+    ASSERT_GE(window.DiagnosticList().count(), 1);
+    EXPECT_TRUE(window.DiagnosticList().item(0)->text().contains("line 10"))
+        << window.DiagnosticList().item(0)->text().toStdString();
+    EXPECT_EQ(window.Editor().Diagnostics().front().line, 10);
+    EXPECT_TRUE(window.StatusText().contains("error")) << window.StatusText().toStdString();
+    EXPECT_FALSE(window.HasSong());
+
+    window.Editor().setPlainText(kSource);
+    // Without asking: the compile comes once typing pauses.
+    EXPECT_TRUE(WaitFor([&] { return window.HasSong(); }));
+    EXPECT_EQ(window.DiagnosticList().count(), 0);
+    EXPECT_TRUE(window.Editor().Diagnostics().empty());
+}
+
+TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
+    StudioWindow window;
+    window.Editor().setPlainText(kSource);
+    // The cursor on "e4" of ch1: the third quarter note, row 32.
+    window.Editor().MoveCursorTo({kTuneLine, 17});
+    window.PlayFromCursor();
+    ASSERT_TRUE(window.Playing()) << window.StatusText().toStdString();
+    EXPECT_EQ(window.PlayedFrom(), 32);
+    EXPECT_GE(window.PlayingRow(), 32);
+    EXPECT_TRUE(WaitFor([&] { return window.PlayingRow() > 34; }));
+    // e4 is marked as sounding while it plays, and ch2's whole note with it.
+    EXPECT_TRUE(WaitFor([&] {
+        const auto& playing = window.Editor().Playing();
+        return std::find(playing.begin(), playing.end(), SourcePlace{kTuneLine, 17}) !=
+               playing.end();
+    }));
+    EXPECT_TRUE(window.StatusText().startsWith("Playing row")) << window.StatusText().toStdString();
+
+    // An edit that compiles is heard from the row playing; one that does not keeps the song.
+    const int before = window.PlayingRow();
+    QString edited = kSource;
+    edited.replace("f4 |", "a4 |");
+    window.Editor().setPlainText(edited);
+    window.CompileNow();
+    EXPECT_TRUE(window.Playing());
+    EXPECT_GE(window.PlayingRow(), before);
+    window.Editor().setPlainText(edited + "ch1 q\n");
+    window.CompileNow();
+    EXPECT_TRUE(window.Playing());
+    EXPECT_TRUE(window.StatusText().contains("the old song plays on"))
+        << window.StatusText().toStdString();
+    window.StopPlaying();
+    EXPECT_FALSE(window.Playing());
+    EXPECT_TRUE(window.Editor().Playing().empty());
+}
+
+TEST(StudioWindow, SavedSourceReopensTheSameAndUnsavedChangesAreAskedAbout) {
+    test::TempDir dir("studio");
+    const auto path = dir / "song.opm.qmml";
+    {
+        StudioWindow window;
+        window.Editor().setPlainText(kSource);
+        QString error;
+        ASSERT_TRUE(window.SaveTo(path, error)) << error.toStdString();
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        EXPECT_EQ(bytes.str(), kSource);
+
+        StudioWindow reopened;
+        ASSERT_TRUE(reopened.OpenFile(path, error)) << error.toStdString();
+        EXPECT_EQ(reopened.Editor().toPlainText(), QString(kSource));
+        EXPECT_FALSE(reopened.Editor().document()->isModified());
+    }
+    struct Case {
+        StudioWindow::SaveChoice answer;
+        bool closes;
+    };
+    for (const Case c : {Case{StudioWindow::SaveChoice::Cancel, false},
+                         Case{StudioWindow::SaveChoice::Discard, true}}) {
+        StudioWindow window;
+        QString error;
+        ASSERT_TRUE(window.OpenFile(path, error));
+        window.show();
+        int asked = 0;
+        window.SetSavePrompt([&] {
+            ++asked;
+            return c.answer;
+        });
+        EXPECT_TRUE(window.close()) << "nothing changed: closes without asking";
+        EXPECT_EQ(asked, 0);
+        window.show();
+        window.Editor().appendPlainText("ch2 c");
+        EXPECT_EQ(window.close(), c.closes);
+        EXPECT_EQ(asked, 1);
+    }
+}
+
+}  // namespace
+}  // namespace qzr::studio
