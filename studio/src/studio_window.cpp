@@ -13,6 +13,7 @@
 #include "qzr/common/file_replacement.h"
 #include "qzr/compiler/qmml_limits.h"
 #include "qzr/format/song_image.h"
+#include "qzr/format/ym2151_registers.h"
 #include "qzr/studio/qmml_highlighter.h"
 
 namespace qzr::studio {
@@ -30,11 +31,22 @@ QString Plural(int count, const char* word) {
 StudioWindow::StudioWindow(QWidget* parent)
     : QMainWindow(parent),
       editor_(new SourceEditor),
+      tracker_(new TrackerView),
       diagnostics_(new QListWidget),
       status_(new QLabel("Ready")),
       compiler_([this](const qmml::Result& result) { Compiled(result); }) {
+    auto* side = new QWidget;
+    auto* sideLayout = new QVBoxLayout(side);
+    sideLayout->setContentsMargins(0, 0, 0, 0);
+    sideLayout->addWidget(tracker_, 1);
+    sideLayout->addWidget(BuildChannelStrip());
+    auto* top = new QSplitter(Qt::Horizontal);
+    top->addWidget(editor_);
+    top->addWidget(side);
+    top->setStretchFactor(0, 3);
+    top->setStretchFactor(1, 2);
     auto* splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(editor_);
+    splitter->addWidget(top);
     splitter->addWidget(diagnostics_);
     splitter->setStretchFactor(0, 4);
     splitter->setStretchFactor(1, 1);
@@ -80,6 +92,62 @@ void StudioWindow::BuildMenus() {
     play->addAction("&Stop", QKeySequence(Qt::Key_F8), this, [this] { StopPlaying(); });
 }
 
+QWidget* StudioWindow::BuildChannelStrip() {
+    auto* strip = new QWidget;
+    auto* layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (int c = 0; c < ym2151::kChannelCount; ++c) {
+        auto* column = new QVBoxLayout;
+        auto* meter = new QProgressBar;
+        meter->setOrientation(Qt::Vertical);
+        meter->setRange(0, 100);
+        meter->setTextVisible(false);
+        meter->setAccessibleName(QString("Level of channel %1").arg(c + 1));
+        meter->setMinimumHeight(48);
+        auto* mute = new QToolButton;
+        mute->setText(QString("ch%1").arg(c + 1));
+        mute->setCheckable(true);
+        mute->setAccessibleName(QString("Mute channel %1").arg(c + 1));
+        mute->setToolTip(QString("Mute channel %1 (Ctrl+%1; Ctrl+Shift+%1: solo)").arg(c + 1));
+        connect(mute, &QToolButton::toggled, this, [this, c](bool on) { SetMuted(c, on); });
+        column->addWidget(meter, 1, Qt::AlignHCenter);
+        column->addWidget(mute);
+        layout->addLayout(column);
+        meters_.push_back(meter);
+        muteButtons_.push_back(mute);
+        const Qt::Key digit = static_cast<Qt::Key>(Qt::Key_1 + c);
+        auto* muteKey = new QAction(this);
+        muteKey->setShortcut(QKeySequence(Qt::CTRL | digit));
+        connect(muteKey, &QAction::triggered, this, [this, c] { SetMuted(c, !(muted_ >> c & 1)); });
+        auto* soloKey = new QAction(this);
+        soloKey->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | digit));
+        connect(soloKey, &QAction::triggered, this, [this, c] { Solo(c); });
+        addAction(muteKey);
+        addAction(soloKey);
+    }
+    return strip;
+}
+
+void StudioWindow::SetMuted(int channel, bool muted) {
+    const auto bit = static_cast<std::uint8_t>(1u << channel);
+    muted_ = static_cast<std::uint8_t>(muted ? muted_ | bit : muted_ & ~bit);
+    ApplyMutes();
+}
+
+void StudioWindow::Solo(int channel) {
+    const auto alone = static_cast<std::uint8_t>(~(1u << channel));
+    muted_ = muted_ == alone ? 0 : alone;
+    ApplyMutes();
+}
+
+void StudioWindow::ApplyMutes() {
+    for (std::size_t c = 0; c < muteButtons_.size(); ++c) {
+        const QSignalBlocker quiet(muteButtons_[c]);
+        muteButtons_[c]->setChecked((muted_ >> c & 1) != 0);
+    }
+    if (playback_) playback_->SetMutedChannels(muted_);
+}
+
 void StudioWindow::TextChanged() {
     const std::string name = path_.empty() ? kUntitled : path_.filename().string();
     const std::filesystem::path folder =
@@ -107,6 +175,7 @@ void StudioWindow::Compiled(const qmml::Result& result) {
     }
     const bool changed = !song_ || song_->bytes != result.song;
     song_ = CompiledSong{*result.kind, result.song, result.events, result.classic.rowCount};
+    if (changed) tracker_->SetSong(SongImage(song_->kind, song_->bytes));
     if (playing_ && changed) {
         int from = 0;
         std::string error;
@@ -136,10 +205,11 @@ void StudioWindow::Play(int row) {
         return;
     }
     if (!playback_) playback_ = std::make_unique<tools::LivePlayback>();
-    if (!playback_->Start()) {
+    if (!playback_->Start(true)) {
         SetStatus("The emulator cannot start");
         return;
     }
+    playback_->SetMutedChannels(muted_);
     std::string error;
     if (!playback_->Play(SongImage(song_->kind, song_->bytes), row, error)) {
         SetStatus(QString::fromStdString(error));
@@ -156,6 +226,7 @@ void StudioWindow::StopPlaying() {
     if (playback_) playback_->Stop();
     playing_ = false;
     editor_->SetPlaying({});
+    for (QProgressBar* meter : meters_) meter->setValue(0);
     SetStatus("Stopped");
 }
 
@@ -165,6 +236,11 @@ void StudioWindow::ShowPosition() {
     if (!playing_ || !song_) return;
     const int row = playback_->Row();
     editor_->SetPlaying(TokensPlayingAt(song_->events, row));
+    tracker_->ShowRow(row);
+    const auto levels = playback_->TakeChannelLevels();
+    for (std::size_t c = 0; c < meters_.size(); ++c) {
+        meters_[c]->setValue(levels[c] * 100 / 32'768);
+    }
     SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) +
               (playback_->OnSilentClock() ? " (no sound device: on the silent clock)" : ""));
 }

@@ -68,6 +68,10 @@ TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
                playing.end();
     }));
     EXPECT_TRUE(window.StatusText().startsWith("Playing row")) << window.StatusText().toStdString();
+    // The tracker follows, its rows the song's own.
+    EXPECT_TRUE(WaitFor([&] { return window.Tracker().ShownRow() >= 32; }));
+    EXPECT_EQ(window.Tracker().CellText(32, 0), "E-4 on");
+    EXPECT_EQ(window.Tracker().CellText(0, 1), "C-3 on");
 
     // An edit that compiles is heard from the row playing; one that does not keeps the song.
     const int before = window.PlayingRow();
@@ -85,6 +89,29 @@ TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
     window.StopPlaying();
     EXPECT_FALSE(window.Playing());
     EXPECT_TRUE(window.Editor().Playing().empty());
+}
+
+// A muted channel falls silent at once (its meter at 0) while the others play on; solo hears
+// one channel alone, and solo of it again gives every channel back.
+TEST(StudioWindow, MuteAndSoloSilenceChannelsAtOnce) {
+    StudioWindow window;
+    window.Editor().setPlainText(kSource);
+    window.PlayFromStart();
+    ASSERT_TRUE(window.Playing());
+    ASSERT_TRUE(WaitFor([&] { return window.MeterLevel(0) > 0 && window.MeterLevel(1) > 0; }));
+    window.SetMuted(1, true);
+    EXPECT_EQ(window.MutedChannels(), 0b10);
+    // The meters show the loudest value since the last look: give them a frame or two.
+    QTest::qWait(100);
+    EXPECT_TRUE(WaitFor([&] { return window.MeterLevel(1) == 0; }));
+    EXPECT_GT(window.MeterLevel(0), 0);
+    window.Solo(1);
+    EXPECT_EQ(window.MutedChannels(), 0b1111'1101);
+    QTest::qWait(100);
+    EXPECT_TRUE(WaitFor([&] { return window.MeterLevel(0) == 0; }));
+    window.Solo(1);
+    EXPECT_EQ(window.MutedChannels(), 0);
+    window.StopPlaying();
 }
 
 TEST(StudioWindow, SavedSourceReopensTheSameAndUnsavedChangesAreAskedAbout) {

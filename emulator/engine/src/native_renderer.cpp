@@ -1,5 +1,8 @@
 #include "native_renderer.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace qzr::emulator {
 
 namespace {
@@ -10,12 +13,14 @@ bool InsideTick() { return tInsideTick; }
 
 NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
                                const std::atomic<TickProcedure>& tick,
-                               std::atomic<std::uint64_t>& position, int tickPeriodMs)
+                               std::atomic<std::uint64_t>& position, int tickPeriodMs,
+                               ChannelMeters* meters)
     : chip_(chip),
       queue_(queue),
       tick_(tick),
       position_(position),
-      schedule_(kChipClockHz, static_cast<std::uint64_t>(tickPeriodMs)) {
+      schedule_(kChipClockHz, static_cast<std::uint64_t>(tickPeriodMs)),
+      meters_(meters) {
     position_.store(0, std::memory_order_relaxed);
 }
 
@@ -31,11 +36,32 @@ void NativeRenderer::PrepareSample() {
 }
 
 void NativeRenderer::Render(std::span<StereoSample> out) {
+    if (meters_ == nullptr) {
+        for (StereoSample& frame : out) {
+            PrepareSample();
+            frame = chip_.Generate();
+            ++next_;
+            position_.store(next_, std::memory_order_relaxed);
+        }
+        return;
+    }
+    std::array<int, std::tuple_size_v<YM2151::ChannelFrame>> loudest{};
+    YM2151::ChannelFrame stems{};
     for (StereoSample& frame : out) {
         PrepareSample();
-        frame = chip_.Generate();
+        frame = chip_.GenerateWithStems(stems);
+        for (std::size_t c = 0; c < stems.size(); ++c) {
+            loudest[c] =
+                std::max({loudest[c], std::abs(int{stems[c].left}), std::abs(int{stems[c].right})});
+        }
         ++next_;
         position_.store(next_, std::memory_order_relaxed);
+    }
+    for (std::size_t c = 0; c < loudest.size(); ++c) {
+        int held = (*meters_)[c].load(std::memory_order_relaxed);
+        while (loudest[c] > held &&
+               !(*meters_)[c].compare_exchange_weak(held, loudest[c], std::memory_order_relaxed)) {
+        }
     }
 }
 

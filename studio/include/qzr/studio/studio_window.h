@@ -3,7 +3,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QProgressBar>
 #include <QTimer>
+#include <QToolButton>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "qzr/compiler/qmml_compile.h"
 #include "qzr/studio/live_compiler.h"
 #include "qzr/studio/source_editor.h"
+#include "qzr/studio/tracker_view.h"
 #include "qzr/tools/live_playback.h"
 
 namespace qzr::studio {
@@ -42,7 +45,18 @@ public:
     int PlayedFrom() const { return playedFrom_; }
     int PlayingRow() const;
 
+    // Mute and solo, by chip channel from 0 (Ctrl+N and Ctrl+Shift+N for channel N - 1). Solo
+    // of the only channel heard gives every channel back.
+    void SetMuted(int channel, bool muted);
+    void Solo(int channel);
+    std::uint8_t MutedChannels() const { return muted_; }
+    // A channel's meter, 0 to 100 (% of full scale).
+    int MeterLevel(int channel) const {
+        return meters_.at(static_cast<std::size_t>(channel))->value();
+    }
+
     SourceEditor& Editor() { return *editor_; }
+    TrackerView& Tracker() { return *tracker_; }
     QListWidget& DiagnosticList() { return *diagnostics_; }
     QString StatusText() const { return status_->text(); }
     // Compiles the text now instead of after the pause in typing.
@@ -61,6 +75,8 @@ private:
     };
 
     void BuildMenus();
+    QWidget* BuildChannelStrip();
+    void ApplyMutes();
     void TextChanged();
     void Compiled(const qmml::Result& result);
     void Play(int row);
@@ -72,7 +88,11 @@ private:
     void SaveAsked(bool choosePath);
 
     SourceEditor* editor_;
+    TrackerView* tracker_;
     QListWidget* diagnostics_;
+    std::vector<QToolButton*> muteButtons_;
+    std::vector<QProgressBar*> meters_;
+    std::uint8_t muted_ = 0;
     QLabel* status_;
     LiveCompiler compiler_;
     QTimer position_;
