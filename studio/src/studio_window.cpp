@@ -2,13 +2,16 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "export_job.h"
 #include "qzr/common/file_reading.h"
 #include "qzr/common/file_replacement.h"
 #include "qzr/compiler/qmml_limits.h"
@@ -83,6 +86,11 @@ void StudioWindow::BuildMenus() {
     file->addAction("&Open...", QKeySequence::Open, this, [this] { OpenAsked(); });
     file->addAction("&Save", QKeySequence::Save, this, [this] { SaveAsked(false); });
     file->addAction("Save &As...", QKeySequence::SaveAs, this, [this] { SaveAsked(true); });
+    file->addSeparator();
+    file->addAction("&Export...", QKeySequence(Qt::CTRL | Qt::Key_E), this,
+                    [this] { ExportAsked(false); });
+    file->addAction("Export s&tems...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), this,
+                    [this] { ExportAsked(true); });
     file->addSeparator();
     file->addAction("&Quit", QKeySequence::Quit, this, [this] { close(); });
     QMenu* play = menuBar()->addMenu("&Play");
@@ -330,6 +338,63 @@ void StudioWindow::SaveAsked(bool choosePath) {
     }
     QString error;
     if (!SaveTo(target, error)) QMessageBox::warning(this, "qzrstudio", error);
+}
+
+bool StudioWindow::ExportTo(const std::filesystem::path& output,
+                            const std::filesystem::path& stemsFolder, QString& message) {
+    compiler_.CompileNow();
+    if (!song_) {
+        message = "Nothing to export: the source does not compile";
+        return false;
+    }
+    if (playing_) StopPlaying();
+    tools::RenderOptions options;
+    options.kind = song_->kind;
+    options.output = output.string();
+    options.stemsFolder = stemsFolder;
+    options.mutedChannels = muted_;
+    ExportJob job(song_->bytes, options);
+    QProgressDialog progress("Exporting " + QString::fromStdString(output.filename().string()),
+                             QString(), 0, 1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    progress.setAccessibleName("Export progress");
+    QEventLoop wait;
+    QTimer poll;
+    poll.setInterval(kPositionPeriodMs);
+    connect(&poll, &QTimer::timeout, &wait, [&] {
+        progress.setValue(static_cast<int>(job.Fraction() * 1000));
+        if (job.Done()) wait.quit();
+    });
+    poll.start();
+    if (!job.Done()) wait.exec();
+    progress.setValue(1000);
+    message = QString::fromStdString(job.Messages()).trimmed();
+    SetStatus(job.Status() == 0 ? "Exported " + QString::fromStdString(output.string())
+                                : QString("Export failed"));
+    return job.Status() == 0;
+}
+
+void StudioWindow::ExportAsked(bool stems) {
+    const QString base = QString::fromStdString(
+        (path_.empty() ? std::filesystem::path(kUntitled) : path_).stem().string());
+    std::filesystem::path output;
+    std::filesystem::path folder;
+    if (stems) {
+        const QString chosen = QFileDialog::getExistingDirectory(this, "Folder for the stems");
+        if (chosen.isEmpty()) return;
+        folder = chosen.toStdString();
+        output = (base + ".wav").toStdString();
+    } else {
+        const QString chosen =
+            QFileDialog::getSaveFileName(this, "Export the song", base + ".wav",
+                                         "WAV (*.wav);;FLAC (*.flac);;VGM (*.vgm);;VGZ (*.vgz)");
+        if (chosen.isEmpty()) return;
+        output = chosen.toStdString();
+    }
+    QString message;
+    const bool ok = ExportTo(output, folder, message);
+    if (!ok) QMessageBox::warning(this, "qzrstudio", message);
 }
 
 void StudioWindow::closeEvent(QCloseEvent* event) {

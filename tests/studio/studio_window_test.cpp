@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "qzr/test_support/temp_dir.h"
+#include "qzr/tools/sound_file.h"
 
 namespace qzr::studio {
 namespace {
@@ -112,6 +113,35 @@ TEST(StudioWindow, MuteAndSoloSilenceChannelsAtOnce) {
     window.Solo(1);
     EXPECT_EQ(window.MutedChannels(), 0);
     window.StopPlaying();
+}
+
+int PeakOf(const std::filesystem::path& path) {
+    std::string error;
+    const auto sound = tools::ReadSoundFile(path, error);
+    EXPECT_TRUE(sound) << error;
+    int peak = 0;
+    for (const std::int16_t s : sound ? sound->samples : std::vector<std::int16_t>{}) {
+        peak = std::max(peak, std::abs(int{s}));
+    }
+    return peak;
+}
+
+// The export is qzr render's: the stems of a muted channel are silent, the others sound.
+TEST(StudioWindow, ExportsTheSongAndItsStemsWithTheMutes) {
+    test::TempDir dir("studio");
+    StudioWindow window;
+    window.Editor().setPlainText(kSource);
+    window.SetMuted(1, true);
+    QString message;
+    ASSERT_TRUE(window.ExportTo(dir / "song.wav", dir / "parts", message)) << message.toStdString();
+    EXPECT_TRUE(message.contains("peak")) << message.toStdString();
+    EXPECT_GT(PeakOf(dir / "parts/song.wav"), 1000);
+    EXPECT_GT(PeakOf(dir / "parts/song.ch1.wav"), 1000);
+    EXPECT_EQ(PeakOf(dir / "parts/song.ch2.wav"), 0);
+    // A refusal is told, and nothing is written.
+    EXPECT_FALSE(window.ExportTo(dir / "song.mp3", {}, message));
+    EXPECT_TRUE(message.contains("song.mp3: the output must end in")) << message.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir / "song.mp3"));
 }
 
 TEST(StudioWindow, SavedSourceReopensTheSameAndUnsavedChangesAreAskedAbout) {

@@ -37,6 +37,13 @@ public:
     // Asked on closing with unsaved changes; a message box unless replaced.
     void SetSavePrompt(SavePrompt prompt) { savePrompt_ = std::move(prompt); }
 
+    // Exports the song as compiled through the same code as `qzr render`: WAV, FLAC, VGM or VGZ
+    // by the output's name, with the stems into `stemsFolder` when one is given, muted channels
+    // silent. Playing stops first (the player is one). A progress dialog shows while it runs;
+    // the window stays responsive. False with what the render said.
+    bool ExportTo(const std::filesystem::path& output, const std::filesystem::path& stemsFolder,
+                  QString& message);
+
     void PlayFromStart();
     void PlayFromCursor();
     void StopPlaying();
@@ -86,6 +93,7 @@ private:
     bool SaveIfAsked();  // false: cancelled
     void OpenAsked();
     void SaveAsked(bool choosePath);
+    void ExportAsked(bool stems);
 
     SourceEditor* editor_;
     TrackerView* tracker_;

@@ -42,6 +42,8 @@ struct RenderOptions {
     // missing): the output's name for the mix, and NAME.chN.EXT for channel N (from 1).
     std::filesystem::path stemsFolder;
     bool progressBar = false;  // drawn on `err`
+    // Told the fraction done as the render goes (from the thread rendering); null for none.
+    std::function<void(double)> progress;
 };
 
 inline constexpr double kMostGainDb = 96;
