@@ -2,13 +2,18 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "export_job.h"
@@ -75,6 +80,8 @@ StudioWindow::StudioWindow(QWidget* parent)
                : answer == QMessageBox::Discard ? SaveChoice::Discard
                                                 : SaveChoice::Cancel;
     };
+    setAcceptDrops(true);
+    editor_->viewport()->installEventFilter(this);
     resize(900, 640);
     UpdateTitle();
 }
@@ -84,6 +91,8 @@ StudioWindow::~StudioWindow() { StopPlaying(); }
 void StudioWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&Open...", QKeySequence::Open, this, [this] { OpenAsked(); });
+    recentMenu_ = file->addMenu("Open &recent");
+    FillRecentMenu();
     file->addAction("&Save", QKeySequence::Save, this, [this] { SaveAsked(false); });
     file->addAction("Save &As...", QKeySequence::SaveAs, this, [this] { SaveAsked(true); });
     file->addSeparator();
@@ -97,6 +106,8 @@ void StudioWindow::BuildMenus() {
     play->addAction("&Play", QKeySequence(Qt::Key_F5), this, [this] { PlayFromStart(); });
     play->addAction("Play from the &cursor", QKeySequence(Qt::Key_F6), this,
                     [this] { PlayFromCursor(); });
+    play->addAction("Play from the &bar", QKeySequence(Qt::Key_F7), this,
+                    [this] { PlayFromBar(); });
     play->addAction("&Stop", QKeySequence(Qt::Key_F8), this, [this] { StopPlaying(); });
 }
 
@@ -182,7 +193,8 @@ void StudioWindow::Compiled(const qmml::Result& result) {
         return;
     }
     const bool changed = !song_ || song_->bytes != result.song;
-    song_ = CompiledSong{*result.kind, result.song, result.events, result.classic.rowCount};
+    song_ = CompiledSong{*result.kind, result.song, result.events, result.classic.rowCount,
+                         result.barRows > 0 ? result.barRows : 64};
     if (changed) tracker_->SetSong(SongImage(song_->kind, song_->bytes));
     if (playing_ && changed) {
         int from = 0;
@@ -204,6 +216,13 @@ void StudioWindow::PlayFromCursor() {
     compiler_.CompileNow();
     if (!song_) return Play(0);
     Play(RowAtCursor(song_->events, editor_->CursorPlace()).value_or(0));
+}
+
+void StudioWindow::PlayFromBar() {
+    compiler_.CompileNow();
+    if (!song_) return Play(0);
+    const int row = RowAtCursor(song_->events, editor_->CursorPlace()).value_or(0);
+    Play(static_cast<int>(row / song_->barRows * song_->barRows));
 }
 
 void StudioWindow::Play(int row) {
@@ -281,6 +300,7 @@ bool StudioWindow::OpenFile(const std::filesystem::path& path, QString& error) {
     editor_->setPlainText(QString::fromUtf8(reinterpret_cast<const char*>(bytes->data()),
                                             static_cast<qsizetype>(bytes->size())));
     editor_->document()->setModified(false);
+    Remember(path);
     UpdateTitle();
     return true;
 }
@@ -301,7 +321,75 @@ bool StudioWindow::SaveTo(const std::filesystem::path& path, QString& error) {
     editor_->document()->setModified(false);
     // The voice files are found beside the source: a new folder may change the song.
     if (renamed) TextChanged();
+    Remember(path);
     UpdateTitle();
+    return true;
+}
+
+QStringList StudioWindow::RecentFiles() const {
+    return QSettings().value("recentFiles").toStringList();
+}
+
+void StudioWindow::Remember(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(path, ec);
+    const QString name = QString::fromStdString((ec ? path : absolute).string());
+    QStringList files = RecentFiles();
+    files.removeAll(name);
+    files.prepend(name);
+    while (files.size() > kMostRecentFiles) files.removeLast();
+    QSettings().setValue("recentFiles", files);
+    FillRecentMenu();
+}
+
+void StudioWindow::FillRecentMenu() {
+    if (recentMenu_ == nullptr) return;
+    recentMenu_->clear();
+    const QStringList files = RecentFiles();
+    for (const QString& file : files) {
+        recentMenu_->addAction(file, this, [this, file] {
+            if (!SaveIfAsked()) return;
+            QString error;
+            if (!OpenFile(file.toStdString(), error)) {
+                QMessageBox::warning(this, "qzrstudio", error);
+            }
+        });
+    }
+    recentMenu_->setEnabled(!files.isEmpty());
+}
+
+bool StudioWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Files dropped on the editor open, as on the rest of the window; text drops stay the
+    // editor's.
+    const bool drag = event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove;
+    if ((drag || event->type() == QEvent::Drop) &&
+        static_cast<QDropEvent*>(event)->mimeData()->hasUrls()) {
+        if (drag) {
+            static_cast<QDropEvent*>(event)->acceptProposedAction();
+        } else {
+            dropEvent(static_cast<QDropEvent*>(event));
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void StudioWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void StudioWindow::dropEvent(QDropEvent* event) {
+    if (OpenDropped(*event->mimeData())) event->acceptProposedAction();
+}
+
+bool StudioWindow::OpenDropped(const QMimeData& dropped) {
+    const QList<QUrl> urls = dropped.urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile()) return false;
+    if (!SaveIfAsked()) return true;
+    QString error;
+    if (!OpenFile(urls.front().toLocalFile().toStdString(), error)) {
+        QMessageBox::warning(this, "qzrstudio", error);
+    }
     return true;
 }
 

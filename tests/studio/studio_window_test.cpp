@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 #include <fstream>
 #include <sstream>
 
@@ -92,6 +94,24 @@ TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
     EXPECT_TRUE(window.Editor().Playing().empty());
 }
 
+// From the bar: the start of the bar the cursor's event is in.
+TEST(StudioWindow, PlaysFromTheCursorsBar) {
+    struct Case {
+        SourcePlace cursor;
+        int row;
+    };
+    for (const Case c :
+         {Case{{kTuneLine, 17}, 0}, Case{{kTuneLine, 25}, 64}, Case{{kTuneLine + 1, 16}, 64}}) {
+        SCOPED_TRACE(c.cursor.column);
+        StudioWindow window;
+        window.Editor().setPlainText(kSource);
+        window.Editor().MoveCursorTo(c.cursor);
+        window.PlayFromBar();
+        EXPECT_EQ(window.PlayedFrom(), c.row);
+        window.StopPlaying();
+    }
+}
+
 // A muted channel falls silent at once (its meter at 0) while the others play on; solo hears
 // one channel alone, and solo of it again gives every channel back.
 TEST(StudioWindow, MuteAndSoloSilenceChannelsAtOnce) {
@@ -161,6 +181,16 @@ TEST(StudioWindow, SavedSourceReopensTheSameAndUnsavedChangesAreAskedAbout) {
         ASSERT_TRUE(reopened.OpenFile(path, error)) << error.toStdString();
         EXPECT_EQ(reopened.Editor().toPlainText(), QString(kSource));
         EXPECT_FALSE(reopened.Editor().document()->isModified());
+        EXPECT_EQ(reopened.RecentFiles().front(), QString::fromStdString(path.string()));
+
+        // Dropped on a window, a file opens there; a drop of text is no file.
+        StudioWindow dropped;
+        QMimeData mime;
+        mime.setText("ch1 c");
+        EXPECT_FALSE(dropped.OpenDropped(mime));
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
+        EXPECT_TRUE(dropped.OpenDropped(mime));
+        EXPECT_EQ(dropped.Editor().toPlainText(), QString(kSource));
     }
     struct Case {
         StudioWindow::SaveChoice answer;

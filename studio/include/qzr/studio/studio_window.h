@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QTimer>
 #include <QToolButton>
@@ -46,6 +47,8 @@ public:
 
     void PlayFromStart();
     void PlayFromCursor();
+    // From the start of the bar the cursor's event is in.
+    void PlayFromBar();
     void StopPlaying();
     bool Playing() const { return playing_; }
     // The row the last Play started from, and the song's row playing now.
@@ -70,8 +73,20 @@ public:
     void CompileNow() { compiler_.CompileNow(); }
     bool HasSong() const { return song_.has_value(); }
 
+    // Opens the first file of a drop (after the prompt for unsaved changes); false when the
+    // drop holds no local file.
+    bool OpenDropped(const QMimeData& dropped);
+
+    // The files opened or saved lately, the latest first (kept in the user's settings).
+    QStringList RecentFiles() const;
+    static constexpr int kMostRecentFiles = 8;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A file dropped on the window is opened (after the prompt for unsaved changes).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct CompiledSong {
@@ -79,6 +94,7 @@ private:
         std::vector<std::uint8_t> bytes;
         std::vector<qmml::MappedEvent> events;
         int rowCount = 0;
+        std::int64_t barRows = 64;
     };
 
     void BuildMenus();
@@ -94,6 +110,9 @@ private:
     void OpenAsked();
     void SaveAsked(bool choosePath);
     void ExportAsked(bool stems);
+    void Remember(const std::filesystem::path& path);
+    void FillRecentMenu();
+    QMenu* recentMenu_ = nullptr;
 
     SourceEditor* editor_;
     TrackerView* tracker_;
