@@ -15,6 +15,8 @@
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "export_job.h"
 #include "qzr/common/file_reading.h"
@@ -29,6 +31,14 @@ namespace {
 
 constexpr int kPositionPeriodMs = 33;  // the screen's pace, near enough
 constexpr const char* kUntitled = "untitled.opm.qmml";
+
+// A level meter shows the 60 dB below full scale: 0 % is -60 dBFS or less (and silence).
+constexpr double kMeterRangeDb = 60;
+int MeterPercent(int peak) {
+    if (peak <= 0) return 0;
+    const double dbfs = 20 * std::log10(static_cast<double>(peak) / 32'768.0);
+    return static_cast<int>(std::clamp(100 * (1 + dbfs / kMeterRangeDb), 0.0, 100.0));
+}
 
 QString Plural(int count, const char* word) {
     return QString::number(count) + " " + word + (count == 1 ? "" : "s");
@@ -265,9 +275,7 @@ void StudioWindow::ShowPosition() {
     editor_->SetPlaying(TokensPlayingAt(song_->events, row));
     tracker_->ShowRow(row);
     const auto levels = playback_->TakeChannelLevels();
-    for (std::size_t c = 0; c < meters_.size(); ++c) {
-        meters_[c]->setValue(levels[c] * 100 / 32'768);
-    }
+    for (std::size_t c = 0; c < meters_.size(); ++c) meters_[c]->setValue(MeterPercent(levels[c]));
     SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) +
               (playback_->OnSilentClock() ? " (no sound device: on the silent clock)" : ""));
 }

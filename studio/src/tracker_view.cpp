@@ -16,6 +16,8 @@ TrackerView::TrackerView(QWidget* parent) : QTableWidget(parent) {
     setFocusPolicy(Qt::NoFocus);  // it follows the song; the editor keeps the keyboard
     verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    horizontalHeader()->setMinimumSectionSize(fontMetrics().horizontalAdvance("C-4 off") + 8);
+    setWordWrap(false);
     setRowCount(kRowsShown);
 }
 

@@ -60,7 +60,7 @@ public:
     void SetMuted(int channel, bool muted);
     void Solo(int channel);
     std::uint8_t MutedChannels() const { return muted_; }
-    // A channel's meter, 0 to 100 (% of full scale).
+    // A channel's meter, 0 to 100: the 60 dB below full scale.
     int MeterLevel(int channel) const {
         return meters_.at(static_cast<std::size_t>(channel))->value();
     }
