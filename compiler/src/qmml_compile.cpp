@@ -220,6 +220,7 @@ public:
         }
         LoadVoices(program);
         const std::int64_t barRows = program.bar.value.value_or(kDefaultBarRows);
+        result_.barRows = barRows;
         const ExpansionTarget expansionTarget{.channelCount = target.channelCount,
                                               .capacityRows = capacity,
                                               .chipName = SongKindName(kind),

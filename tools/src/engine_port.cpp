@@ -55,6 +55,7 @@ int EnginePort::Start(const player::StartArguments& arguments) {
     options.latencyMs = arguments.latency;
     options.output = output_;
     options.channelStems = stems_;
+    options.channelMeters = meters_;
     const int result = ToStartResult(engine_.Start(options));
     // Stop forgets the tick procedure; the relay has to be in place for the next song.
     engine_.SetTickProcedure(&RelayTick);

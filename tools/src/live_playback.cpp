@@ -10,6 +10,7 @@
 
 #include "qzr/common/file_replacement.h"
 #include "qzr/format/player_timing.h"
+#include "qzr/format/ym2151_registers.h"
 #include "qzr/player_core/player.h"
 #include "qzr/tools/engine_port.h"
 #include "qzr/tools/song_rotation.h"
@@ -79,14 +80,16 @@ struct LivePlayback::Impl {
     emulator::Engine engine;
     EnginePort port;
     bool started = false;
+    std::uint8_t muted = 0;
 };
 
 LivePlayback::LivePlayback(emulator::Output output) : impl_(std::make_unique<Impl>(output)) {}
 
 LivePlayback::~LivePlayback() { Stop(); }
 
-bool LivePlayback::Start() {
+bool LivePlayback::Start(bool meters) {
     if (impl_->started) return true;
+    impl_->port.SetChannelMeters(meters);
     if (player::InitOPM(impl_->port, kSampleRate, kLatencyMs) != 0) return false;
     EnginePort::SetAfterTick(&ObserveTick);
     impl_->started = true;
@@ -145,7 +148,22 @@ int LivePlayback::Row() const { return gPosition.row.load(); }
 int LivePlayback::Passes() const { return gPosition.passes.load(); }
 std::int64_t LivePlayback::Ticks() const { return gPosition.ticks.load(); }
 std::uint8_t LivePlayback::SoundingChannels() const { return impl_->port.SoundingChannels(); }
-void LivePlayback::SetMutedChannels(std::uint8_t mask) { impl_->port.SetMutedChannels(mask); }
+void LivePlayback::SetMutedChannels(std::uint8_t mask) {
+    const auto newlyMuted = static_cast<std::uint8_t>(mask & ~impl_->muted);
+    impl_->muted = mask;
+    impl_->port.SetMutedChannels(mask);
+    if (!impl_->started) return;
+    for (std::uint8_t c = 0; c < ym2151::kChannelCount; ++c) {
+        // Key-on register: no slot bits, so every operator of channel c is keyed off.
+        if ((newlyMuted & (1u << c)) != 0) impl_->port.WriteRegister(ym2151::kRegKeyOn, c);
+    }
+}
+
+std::uint8_t LivePlayback::MutedChannels() const { return impl_->muted; }
+
+emulator::Engine::ChannelPeaks LivePlayback::TakeChannelLevels() {
+    return impl_->engine.TakeChannelPeaks();
+}
 void LivePlayback::SetTickLimit(std::uint64_t ticks) { impl_->port.SetTickLimit(ticks); }
 
 void LivePlayback::Stop() {

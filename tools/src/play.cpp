@@ -1,6 +1,5 @@
 #include "qzr/tools/play.h"
 
-
 #include <algorithm>
 #include <array>
 #include <atomic>

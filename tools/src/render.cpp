@@ -343,8 +343,9 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
             if (!files.front()->Write(mix)) failed = files.front().get();
             return failed == nullptr;
         },
-        [&bar](double fraction) {
+        [&bar, &options](double fraction) {
             if (bar) bar->Show(fraction);
+            if (options.progress) options.progress(fraction);
         },
         error, stems);
     bar.reset();

@@ -47,6 +47,7 @@ struct Engine::Impl {
     std::atomic<int> volume{kUnityVolume};
     std::atomic<std::uint64_t> position{0};
     std::atomic<bool> running{false};
+    NativeRenderer::ChannelMeters meters{};
 
     // Read without the lock, so that a tick may ask while an offline pull holds it.
     std::atomic<ActiveOutput> active{ActiveOutput::None};
@@ -78,7 +79,9 @@ StartResult Engine::Start(const StartOptions& options) {
     try {
         s.chip->Reset();
         s.queue.Clear();
-        s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options);
+        for (auto& meter : s.meters) meter.store(0);
+        s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options,
+                                                    options.channelMeters ? &s.meters : nullptr);
         const bool stems = options.channelStems && options.output == Output::Offline;
         s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate,
                                          options.fmEnabled, s.volume, stems);
@@ -161,6 +164,14 @@ std::size_t Engine::RenderNative(std::span<StereoSample> frames) {
     if (s.active.load() != ActiveOutput::Offline) return 0;
     s.native->Render(frames);
     return frames.size();
+}
+
+Engine::ChannelPeaks Engine::TakeChannelPeaks() {
+    ChannelPeaks peaks{};
+    for (std::size_t c = 0; c < peaks.size(); ++c) {
+        peaks[c] = impl_->meters[c].exchange(0, std::memory_order_relaxed);
+    }
+    return peaks;
 }
 
 std::uint64_t Engine::NativeSamplePosition() const {

@@ -1,6 +1,7 @@
 #include "native_renderer.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace qzr::emulator {
 
@@ -12,13 +13,15 @@ bool InsideTick() { return tInsideTick; }
 
 NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
                                const std::atomic<TickProcedure>& tick,
-                               std::atomic<std::uint64_t>& position, const StartOptions& options)
+                               std::atomic<std::uint64_t>& position, const StartOptions& options,
+                               ChannelMeters* meters)
     : chip_(chip),
       queue_(queue),
       tick_(tick),
       position_(position),
       schedule_(options.clockHz, static_cast<std::uint64_t>(std::max(options.tickPeriodMs, 1))),
-      tickEverySample_(options.tickEverySample) {
+      tickEverySample_(options.tickEverySample),
+      meters_(meters) {
     position_.store(0, std::memory_order_relaxed);
 }
 
@@ -35,11 +38,32 @@ void NativeRenderer::PrepareSample() {
 }
 
 void NativeRenderer::Render(std::span<StereoSample> out) {
+    if (meters_ == nullptr) {
+        for (StereoSample& frame : out) {
+            PrepareSample();
+            frame = chip_.Generate();
+            ++next_;
+            position_.store(next_, std::memory_order_relaxed);
+        }
+        return;
+    }
+    std::array<int, std::tuple_size_v<YM2151::ChannelFrame>> loudest{};
+    YM2151::ChannelFrame stems{};
     for (StereoSample& frame : out) {
         PrepareSample();
-        frame = chip_.Generate();
+        frame = chip_.GenerateWithStems(stems);
+        for (std::size_t c = 0; c < stems.size(); ++c) {
+            loudest[c] =
+                std::max({loudest[c], std::abs(int{stems[c].left}), std::abs(int{stems[c].right})});
+        }
         ++next_;
         position_.store(next_, std::memory_order_relaxed);
+    }
+    for (std::size_t c = 0; c < loudest.size(); ++c) {
+        int held = (*meters_)[c].load(std::memory_order_relaxed);
+        while (loudest[c] > held &&
+               !(*meters_)[c].compare_exchange_weak(held, loudest[c], std::memory_order_relaxed)) {
+        }
     }
 }
 

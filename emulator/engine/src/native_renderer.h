@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <span>
@@ -19,8 +20,14 @@ bool InsideTick();
 class NativeRenderer {
 public:
     // `position` receives the number of the next sample to compute, for readers on any thread.
+    // Each channel's loudest stem value, raised as samples are made; the reader takes and
+    // clears them.
+    using ChannelMeters = std::array<std::atomic<int>, std::tuple_size_v<YM2151::ChannelFrame>>;
+
+    // With `meters`, every sample is made with its stems and the meters follow them.
     NativeRenderer(Chip& chip, WriteQueue& queue, const std::atomic<TickProcedure>& tick,
-                   std::atomic<std::uint64_t>& position, const StartOptions& options);
+                   std::atomic<std::uint64_t>& position, const StartOptions& options,
+                   ChannelMeters* meters = nullptr);
 
     void Render(std::span<StereoSample> out);
     // The same with each channel's stem; stems.size() must equal out.size().
@@ -38,6 +45,7 @@ private:
     TickSchedule schedule_;
     bool tickEverySample_;
     std::uint64_t next_ = 0;
+    ChannelMeters* meters_;
 };
 
 }  // namespace qzr::emulator

@@ -71,6 +71,7 @@ struct Result {
     // With Options::mapEvents and no error: every event within the song's rows, channel by
     // channel, each channel's in row order.
     std::vector<MappedEvent> events;
+    std::int64_t barRows = 0;  // rows in a bar (#bar, or 64), once the header is read
 
     bool Ok() const { return errors == 0; }
 };

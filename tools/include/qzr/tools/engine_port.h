@@ -21,6 +21,9 @@ public:
     // Offline only, before the player starts the engine: each channel's stem beside the mix
     // (Engine::RenderWithStems).
     void SetChannelStems(bool stems) { stems_ = stems; }
+    // Before the player starts the engine: each channel's level kept for a meter
+    // (Engine::TakeChannelPeaks).
+    void SetChannelMeters(bool meters) { meters_ = meters; }
     // Channels keyed on and not keyed off since; any thread.
     std::uint8_t SoundingChannels() const { return sounding_.load(); }
     // Writes straight to the chip from the host, e.g. key-offs once the tick is detached.
@@ -48,6 +51,7 @@ private:
     emulator::Engine& engine_;
     emulator::Output output_;
     bool stems_ = false;
+    bool meters_ = false;
     std::atomic<std::uint8_t> muted_{0};
     std::atomic<std::uint8_t> sounding_{0};
 };

@@ -24,7 +24,8 @@ public:
     LivePlayback& operator=(const LivePlayback&) = delete;
 
     // Starts the emulator (a short latency, so an edit is heard soon); false when it cannot.
-    bool Start();
+    // With meters, each channel's level is kept for ChannelLevels.
+    bool Start(bool meters = false);
     bool Started() const;
     bool OnSilentClock() const;
 
@@ -42,7 +43,13 @@ public:
     std::int64_t Ticks() const;
     // Chip channels keyed on and not keyed off since (bit c: channel c).
     std::uint8_t SoundingChannels() const;
+    // Muted channels are silent from now on: a note sounding in one is keyed off at once, and
+    // its key-ons become key-offs (bit c: chip channel c).
     void SetMutedChannels(std::uint8_t mask);
+    std::uint8_t MutedChannels() const;
+    // Each chip channel's loudest value (0 to 32,768) since the last call; all 0 unless started
+    // with meters.
+    emulator::Engine::ChannelPeaks TakeChannelLevels();
     // Lets only the first `ticks` ticks of the next Play reach the player, then releases the
     // notes (0: no limit).
     void SetTickLimit(std::uint64_t ticks);

@@ -42,7 +42,9 @@ struct RenderOptions {
     // missing): the output's name for the mix, and NAME.chN.EXT for channel N (from 1).
     std::filesystem::path stemsFolder;
     bool progressBar = false;  // drawn on `err`
-    std::string author;        // the GD3 tag's author of a .vgm/.vgz output
+    // Told the fraction done as the render goes (from the thread rendering); null for none.
+    std::function<void(double)> progress;
+    std::string author;  // the GD3 tag's author of a .vgm/.vgz output
 };
 
 inline constexpr double kMostGainDb = 96;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,8 @@ struct StartOptions {
     // Offline output only: each channel's stem is resampled beside the mix (RenderWithStems).
     // It costs the render about as much again; without it none of that work is done.
     bool channelStems = false;
+    // Any output: each channel's loudest stem value is kept for TakeChannelPeaks (a level meter).
+    bool channelMeters = false;
 };
 
 // Values per output frame of RenderWithStems' stems: each chip channel's left and right.
@@ -114,6 +117,12 @@ public:
     // Offline output only: the chip's own samples at the native rate, without resampling or
     // gain. Shares the timeline with Render; use one or the other in a run.
     std::size_t RenderNative(std::span<StereoSample> frames);
+
+    // Started with channelMeters: each chip channel's loudest value (the magnitude of the chip's
+    // output with that channel alone, 0 to 32,768) since the last call; any thread. All 0
+    // otherwise.
+    using ChannelPeaks = std::array<int, std::tuple_size_v<YM2151::ChannelFrame>>;
+    ChannelPeaks TakeChannelPeaks();
 
     // The native sample about to be computed; inside a tick, the sample the tick precedes.
     std::uint64_t NativeSamplePosition() const;

@@ -1,0 +1,220 @@
+// The studio's window driven as a composer uses it, on the offscreen platform; the song plays on
+// the silent clock where there is no sound device, in real time all the same.
+#include "qzr/studio/studio_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+#include <fstream>
+#include <sstream>
+
+#include "qzr/test_support/temp_dir.h"
+#include "qzr/tools/sound_file.h"
+
+namespace qzr::studio {
+namespace {
+
+// One voice written out, so the source needs no file; ch1 plays four quarter notes, then g.
+constexpr const char* kSource =
+    "#title Studio\n"
+    "#speed 6\n"
+    "@1 { 4 5\n"
+    "  M1: 31 12 4 10 4 28 0 1 0 0 0\n"
+    "  M2: 31 10 4 10 4 36 0 2 0 0 0\n"
+    "  C1: 31  6 2 10 1 12 0 1 0 0 0\n"
+    "  C2: 31  6 2 10 1 14 0 1 0 0 0 }\n"
+    "ch1 @1 o4 c4 d4 e4 f4 | g1 |\n"
+    "ch2 @1 o3 c1 | g1 |\n";
+constexpr int kTuneLine = 8;
+
+// Waits up to a second for `done`, letting the window's timers run.
+template <typename Done>
+bool WaitFor(Done done) {
+    for (int i = 0; i < 100 && !done(); ++i) QTest::qWait(10);
+    return done();
+}
+
+TEST(StudioWindow, FindingsAppearAsTypedAndGoWhenMended) {
+    StudioWindow window;
+    window.Editor().setPlainText(QString(kSource) + "ch1 q4\n");
+    window.CompileNow();
+    ASSERT_GE(window.DiagnosticList().count(), 1);
+    EXPECT_TRUE(window.DiagnosticList().item(0)->text().contains("line 10"))
+        << window.DiagnosticList().item(0)->text().toStdString();
+    EXPECT_EQ(window.Editor().Diagnostics().front().line, 10);
+    EXPECT_TRUE(window.StatusText().contains("error")) << window.StatusText().toStdString();
+    EXPECT_FALSE(window.HasSong());
+
+    window.Editor().setPlainText(kSource);
+    // Without asking: the compile comes once typing pauses.
+    EXPECT_TRUE(WaitFor([&] { return window.HasSong(); }));
+    EXPECT_EQ(window.DiagnosticList().count(), 0);
+    EXPECT_TRUE(window.Editor().Diagnostics().empty());
+}
+
+TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
+    StudioWindow window;
+    window.Editor().setPlainText(kSource);
+    // The cursor on "e4" of ch1: the third quarter note, row 32.
+    window.Editor().MoveCursorTo({kTuneLine, 17});
+    window.PlayFromCursor();
+    ASSERT_TRUE(window.Playing()) << window.StatusText().toStdString();
+    EXPECT_EQ(window.PlayedFrom(), 32);
+    EXPECT_GE(window.PlayingRow(), 32);
+    EXPECT_TRUE(WaitFor([&] { return window.PlayingRow() > 34; }));
+    // e4 is marked as sounding while it plays, and ch2's whole note with it.
+    EXPECT_TRUE(WaitFor([&] {
+        const auto& playing = window.Editor().Playing();
+        return std::find(playing.begin(), playing.end(), SourcePlace{kTuneLine, 17}) !=
+               playing.end();
+    }));
+    EXPECT_TRUE(window.StatusText().startsWith("Playing row")) << window.StatusText().toStdString();
+    // The tracker follows, its rows the song's own.
+    EXPECT_TRUE(WaitFor([&] { return window.Tracker().ShownRow() >= 32; }));
+    EXPECT_EQ(window.Tracker().CellText(32, 0), "E-4 on");
+    EXPECT_EQ(window.Tracker().CellText(0, 1), "C-3 on");
+
+    // An edit that compiles is heard from the row playing; one that does not keeps the song.
+    const int before = window.PlayingRow();
+    QString edited = kSource;
+    edited.replace("f4 |", "a4 |");
+    window.Editor().setPlainText(edited);
+    window.CompileNow();
+    EXPECT_TRUE(window.Playing());
+    EXPECT_GE(window.PlayingRow(), before);
+    window.Editor().setPlainText(edited + "ch1 q\n");
+    window.CompileNow();
+    EXPECT_TRUE(window.Playing());
+    EXPECT_TRUE(window.StatusText().contains("the old song plays on"))
+        << window.StatusText().toStdString();
+    window.StopPlaying();
+    EXPECT_FALSE(window.Playing());
+    EXPECT_TRUE(window.Editor().Playing().empty());
+}
+
+// From the bar: the start of the bar the cursor's event is in.
+TEST(StudioWindow, PlaysFromTheCursorsBar) {
+    struct Case {
+        SourcePlace cursor;
+        int row;
+    };
+    for (const Case c :
+         {Case{{kTuneLine, 17}, 0}, Case{{kTuneLine, 25}, 64}, Case{{kTuneLine + 1, 16}, 64}}) {
+        SCOPED_TRACE(c.cursor.column);
+        StudioWindow window;
+        window.Editor().setPlainText(kSource);
+        window.Editor().MoveCursorTo(c.cursor);
+        window.PlayFromBar();
+        EXPECT_EQ(window.PlayedFrom(), c.row);
+        window.StopPlaying();
+    }
+}
+
+// A muted channel falls silent at once (its meter at 0) while the others play on; solo hears
+// one channel alone, and solo of it again gives every channel back.
+TEST(StudioWindow, MuteAndSoloSilenceChannelsAtOnce) {
+    StudioWindow window;
+    window.Editor().setPlainText(kSource);
+    window.PlayFromStart();
+    ASSERT_TRUE(window.Playing());
+    ASSERT_TRUE(WaitFor([&] { return window.MeterLevel(0) > 0 && window.MeterLevel(1) > 0; }));
+    window.SetMuted(1, true);
+    EXPECT_EQ(window.MutedChannels(), 0b10);
+    // The meters show the loudest value since the last look: give them a frame or two.
+    QTest::qWait(100);
+    EXPECT_TRUE(WaitFor([&] { return window.MeterLevel(1) == 0; }));
+    EXPECT_GT(window.MeterLevel(0), 0);
+    window.Solo(1);
+    EXPECT_EQ(window.MutedChannels(), 0b1111'1101);
+    QTest::qWait(100);
+    EXPECT_TRUE(WaitFor([&] { return window.MeterLevel(0) == 0; }));
+    window.Solo(1);
+    EXPECT_EQ(window.MutedChannels(), 0);
+    window.StopPlaying();
+}
+
+int PeakOf(const std::filesystem::path& path) {
+    std::string error;
+    const auto sound = tools::ReadSoundFile(path, error);
+    EXPECT_TRUE(sound) << error;
+    int peak = 0;
+    for (const std::int16_t s : sound ? sound->samples : std::vector<std::int16_t>{}) {
+        peak = std::max(peak, std::abs(int{s}));
+    }
+    return peak;
+}
+
+// The export is qzr render's: the stems of a muted channel are silent, the others sound.
+TEST(StudioWindow, ExportsTheSongAndItsStemsWithTheMutes) {
+    test::TempDir dir("studio");
+    StudioWindow window;
+    window.Editor().setPlainText(kSource);
+    window.SetMuted(1, true);
+    QString message;
+    ASSERT_TRUE(window.ExportTo(dir / "song.wav", dir / "parts", message)) << message.toStdString();
+    EXPECT_TRUE(message.contains("peak")) << message.toStdString();
+    EXPECT_GT(PeakOf(dir / "parts/song.wav"), 1000);
+    EXPECT_GT(PeakOf(dir / "parts/song.ch1.wav"), 1000);
+    EXPECT_EQ(PeakOf(dir / "parts/song.ch2.wav"), 0);
+    // A refusal is told, and nothing is written.
+    EXPECT_FALSE(window.ExportTo(dir / "song.mp3", {}, message));
+    EXPECT_TRUE(message.contains("song.mp3: the output must end in")) << message.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir / "song.mp3"));
+}
+
+TEST(StudioWindow, SavedSourceReopensTheSameAndUnsavedChangesAreAskedAbout) {
+    test::TempDir dir("studio");
+    const auto path = dir / "song.opm.qmml";
+    {
+        StudioWindow window;
+        window.Editor().setPlainText(kSource);
+        QString error;
+        ASSERT_TRUE(window.SaveTo(path, error)) << error.toStdString();
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        EXPECT_EQ(bytes.str(), kSource);
+
+        StudioWindow reopened;
+        ASSERT_TRUE(reopened.OpenFile(path, error)) << error.toStdString();
+        EXPECT_EQ(reopened.Editor().toPlainText(), QString(kSource));
+        EXPECT_FALSE(reopened.Editor().document()->isModified());
+        EXPECT_EQ(reopened.RecentFiles().front(), QString::fromStdString(path.string()));
+
+        // Dropped on a window, a file opens there; a drop of text is no file.
+        StudioWindow dropped;
+        QMimeData mime;
+        mime.setText("ch1 c");
+        EXPECT_FALSE(dropped.OpenDropped(mime));
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
+        EXPECT_TRUE(dropped.OpenDropped(mime));
+        EXPECT_EQ(dropped.Editor().toPlainText(), QString(kSource));
+    }
+    struct Case {
+        StudioWindow::SaveChoice answer;
+        bool closes;
+    };
+    for (const Case c : {Case{StudioWindow::SaveChoice::Cancel, false},
+                         Case{StudioWindow::SaveChoice::Discard, true}}) {
+        StudioWindow window;
+        QString error;
+        ASSERT_TRUE(window.OpenFile(path, error));
+        window.show();
+        int asked = 0;
+        window.SetSavePrompt([&] {
+            ++asked;
+            return c.answer;
+        });
+        EXPECT_TRUE(window.close()) << "nothing changed: closes without asking";
+        EXPECT_EQ(asked, 0);
+        window.show();
+        window.Editor().appendPlainText("ch2 c");
+        EXPECT_EQ(window.close(), c.closes);
+        EXPECT_EQ(asked, 1);
+    }
+}
+
+}  // namespace
+}  // namespace qzr::studio
