@@ -17,63 +17,18 @@
 #include "qzr/tools/song_input.h"
 #include "qzr/tools/sound_file.h"
 #include "qzr/tools/vgm_tools.h"
+#include "render_rules.h"
 #include "sound_level.h"
 #include "sound_output.h"
 
 namespace qzr::tools {
 namespace {
 
-constexpr std::size_t kChunkFrames = 4096;
 constexpr std::int32_t kLatencyMs = 200;
-
-constexpr int kLowestRate = 8'000;
-constexpr int kHighestRate = 192'000;
-constexpr int kMostLoops = 1000;
 
 // Only after the plan has checked that the result fits.
 std::int64_t SecondsToFrames(double seconds, int rate) {
     return static_cast<std::int64_t>(std::llround(seconds * rate));
-}
-
-// "1:02:03.5"
-std::string Duration(double seconds) {
-    const auto whole = static_cast<long long>(seconds);
-    std::array<char, 64> text{};
-    std::snprintf(text.data(), text.size(), "%lld:%02lld:%04.1f", whole / 3600, whole / 60 % 60,
-                  seconds - static_cast<double>(whole - whole % 60));
-    return text.data();
-}
-
-// "6.8 GB"
-std::string Size(double bytes) {
-    std::array<char, 64> text{};
-    if (bytes >= 1e9) {
-        std::snprintf(text.data(), text.size(), "%.1f GB", bytes / 1e9);
-    } else {
-        std::snprintf(text.data(), text.size(), "%.1f MB", bytes / 1e6);
-    }
-    return text.data();
-}
-
-// Empty when the number is finite and in range, else what is wrong with it.
-std::string CheckNumber(const char* option, double value, double lowest, bool lowestAllowed) {
-    if (std::isfinite(value) && (value > lowest || (lowestAllowed && value == lowest))) return {};
-    std::array<char, 64> given{};
-    std::snprintf(given.data(), given.size(), "%g", value);
-    return std::string(option) + " takes a finite number " + (lowestAllowed ? "of " : "above ") +
-           (lowest == 0 ? "0" : std::to_string(lowest)) + (lowestAllowed ? " or more" : "") +
-           ", not " + given.data();
-}
-
-void ApplyFade(std::span<std::int16_t> interleaved, std::int64_t firstFrame,
-               const RenderLength& length) {
-    const std::int64_t fadeStart = length.frames - length.fadeFrames;
-    for (std::size_t i = 0; i < interleaved.size(); ++i) {
-        const std::int64_t frame = firstFrame + static_cast<std::int64_t>(i / 2);
-        if (frame < fadeStart) continue;
-        const std::int64_t left = length.frames - frame;
-        interleaved[i] = static_cast<std::int16_t>(interleaved[i] * left / length.fadeFrames);
-    }
 }
 
 }  // namespace
@@ -90,20 +45,7 @@ std::uint64_t MaxFrames(SoundFormat format) {
 
 std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOptions& options,
                                        std::string& error) {
-    if (options.seconds) error = CheckNumber("--seconds", *options.seconds, 0, false);
-    if (error.empty()) error = CheckNumber("--max-seconds", options.maxSeconds, 0, false);
-    if (error.empty()) error = CheckNumber("--fade", options.fadeSeconds, 0, true);
-    if (error.empty() &&
-        (!std::isfinite(options.gainDb) || std::abs(options.gainDb) > kMostGainDb)) {
-        error = "--gain takes a finite number of decibels from -96 to 96";
-    }
-    if (error.empty() && (options.loops < 1 || options.loops > kMostLoops)) {
-        error = "--loops takes 1 to " + std::to_string(kMostLoops);
-    }
-    if (error.empty() && (options.sampleRate < kLowestRate || options.sampleRate > kHighestRate)) {
-        error = "--rate takes " + std::to_string(kLowestRate) + " to " +
-                std::to_string(kHighestRate) + " Hz";
-    }
+    error = CheckRenderNumbers(options);
     if (!error.empty()) return std::nullopt;
 
     const std::int64_t passTicks = song.TicksPerPass();
@@ -123,22 +65,8 @@ std::optional<RenderLength> PlanRender(const SongImage& song, const RenderOption
         passTicks == 0 ? *options.seconds
                        : static_cast<double>(passTicks) * options.loops * tickSeconds + afterPasses;
     if (options.seconds) seconds = std::min(seconds, *options.seconds);
-    const double frames = std::ceil(seconds * rate);
-    const std::string planned = "the render would last " + Duration(seconds) + " (" +
-                                Size(frames * kWavBytesPerFrame) + " of 16-bit stereo at " +
-                                std::to_string(options.sampleRate) + " Hz)";
-    if (frames > static_cast<double>(MaxFrames(options.format))) {
-        error = planned + ", more than a" +
-                (options.format == SoundFormat::WAV ? " WAV" : " FLAC") + " file can hold (" +
-                Duration(static_cast<double>(MaxFrames(options.format)) / rate) + ")" +
-                (options.format == SoundFormat::WAV ? "; a .flac output holds more" : "");
-        return std::nullopt;
-    }
-    if (seconds > options.maxSeconds) {
-        error = planned + ", longer than the " + Duration(options.maxSeconds) +
-                " allowed; give --max-seconds to allow it (or --seconds to cut it short)";
-        return std::nullopt;
-    }
+    error = CheckPlannedLength(seconds, options);
+    if (!error.empty()) return std::nullopt;
 
     RenderLength length;
     if (passTicks == 0) {
@@ -186,9 +114,10 @@ bool RenderFrames(const SongImage& song, const RenderOptions& options, const Ren
     }
     player::PlaySongImage(port, song);
 
-    std::vector<std::int16_t> buffer(kChunkFrames * 2);
-    std::vector<std::int16_t> stemBuffer(stems ? kChunkFrames * emulator::kStemValuesPerFrame : 0);
-    std::vector<std::int16_t> oneStem(stems ? kChunkFrames * 2 : 0);
+    std::vector<std::int16_t> buffer(kRenderChunkFrames * 2);
+    std::vector<std::int16_t> stemBuffer(stems ? kRenderChunkFrames * emulator::kStemValuesPerFrame
+                                               : 0);
+    std::vector<std::int16_t> oneStem(stems ? kRenderChunkFrames * 2 : 0);
     const double gain = GainFactor(options.gainDb);
     // The level and the fade, as every output of the render gets them.
     const auto finish = [&](std::span<std::int16_t> frames, std::int64_t firstFrame) {
@@ -197,8 +126,8 @@ bool RenderFrames(const SongImage& song, const RenderOptions& options, const Ren
     };
     bool ok = true;
     for (std::int64_t done = 0; done < length.frames && ok;) {
-        const auto want = static_cast<std::size_t>(
-            std::min<std::int64_t>(length.frames - done, static_cast<std::int64_t>(kChunkFrames)));
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+            length.frames - done, static_cast<std::int64_t>(kRenderChunkFrames)));
         const std::span<std::int16_t> chunk(buffer.data(), want * 2);
         const std::span<std::int16_t> stemChunk(stemBuffer.data(),
                                                 stems ? want * emulator::kStemValuesPerFrame : 0);
@@ -363,13 +292,7 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "qzr: %s\n", error.c_str());
         return 1;
     }
-    std::fprintf(err, "qzr: %s: %s\n", outputName.c_str(), level.Describe().c_str());
-    if (level.Clipped() > 0) {
-        std::fprintf(err,
-                     "qzr: warning: %s: %llu samples are at full scale, so the sound is clipped "
-                     "there; lower the level with --gain (for example --gain -6)\n",
-                     outputName.c_str(), static_cast<unsigned long long>(level.Clipped()));
-    }
+    ReportLevel(err, outputName, level);
     if (withStems) {
         std::fprintf(err, "qzr: %s: the mix and %d stems\n", options.stemsFolder.string().c_str(),
                      song.Target().channelCount);

@@ -15,14 +15,13 @@
 #include "qzr/tools/sound_file.h"
 #include "qzr/tools/vgm_tools.h"
 #include "qzr/vgm/vgm_layout.h"
+#include "render_rules.h"
 #include "sound_level.h"
 #include "sound_output.h"
 
 namespace qzr::tools {
 namespace {
 
-constexpr std::size_t kChunkFrames = 4096;
-constexpr int kMostLoops = 1000;
 constexpr int kChannels = 8;
 
 // The VGM being played: the engine calls Feed before every native sample, and Feed queues the
@@ -116,14 +115,6 @@ bool StartStream(emulator::Engine& engine, const vgm::VgmSong& song, int loops, 
     return true;
 }
 
-std::string Duration(double seconds) {
-    const auto whole = static_cast<long long>(seconds);
-    std::array<char, 64> text{};
-    std::snprintf(text.data(), text.size(), "%lld:%02lld:%04.1f", whole / 3600, whole / 60 % 60,
-                  seconds - static_cast<double>(whole - whole % 60));
-    return text.data();
-}
-
 }  // namespace
 
 std::optional<vgm::VgmSong> LoadVgm(const std::filesystem::path& path, std::FILE* err, bool quiet) {
@@ -163,21 +154,7 @@ std::optional<vgm::VgmSong> LoadVgm(const std::filesystem::path& path, std::FILE
 
 std::optional<RenderLength> PlanVgmRender(const vgm::VgmSong& song, const RenderOptions& options,
                                           std::string& error) {
-    if (options.seconds && !(std::isfinite(*options.seconds) && *options.seconds > 0)) {
-        error = "--seconds takes a finite number above 0";
-    } else if (!(std::isfinite(options.maxSeconds) && options.maxSeconds > 0)) {
-        error = "--max-seconds takes a finite number above 0";
-    } else if (!(std::isfinite(options.fadeSeconds) && options.fadeSeconds >= 0)) {
-        error = "--fade takes a finite number of 0 or more";
-    } else if (!std::isfinite(options.gainDb) || std::abs(options.gainDb) > kMostGainDb) {
-        error = "--gain takes -96 to 96 dB";
-    } else if (options.loops < 1 || options.loops > kMostLoops) {
-        error = "--loops takes 1 to " + std::to_string(kMostLoops);
-    } else if (options.sampleRate < emulator::kMinSampleRate ||
-               options.sampleRate > emulator::kMaxSampleRate) {
-        error = "--rate takes " + std::to_string(emulator::kMinSampleRate) + " to " +
-                std::to_string(emulator::kMaxSampleRate) + " Hz";
-    }
+    error = CheckRenderNumbers(options);
     if (!error.empty()) return std::nullopt;
     // As for a song: the passes, then the release tail, or the fade while the music plays on.
     const double afterPasses = options.fadeSeconds > 0 ? options.fadeSeconds : kReleaseTailSeconds;
@@ -185,17 +162,9 @@ std::optional<RenderLength> PlanVgmRender(const vgm::VgmSong& song, const Render
                          static_cast<double>(vgm::kSampleRateHz) +
                      afterPasses;
     if (options.seconds) seconds = std::min(seconds, *options.seconds);
+    error = CheckPlannedLength(seconds, options);
+    if (!error.empty()) return std::nullopt;
     const double frames = std::ceil(seconds * options.sampleRate);
-    if (frames > static_cast<double>(MaxFrames(options.format))) {
-        error = "the render would last " + Duration(seconds) + ", more than the output can hold";
-        return std::nullopt;
-    }
-    if (seconds > options.maxSeconds) {
-        error = "the render would last " + Duration(seconds) + ", longer than the " +
-                Duration(options.maxSeconds) +
-                " allowed; give --max-seconds to allow it (or --seconds to cut it short)";
-        return std::nullopt;
-    }
     RenderLength length;
     length.frames = static_cast<std::int64_t>(frames);
     length.fadeFrames =
@@ -218,11 +187,11 @@ bool RenderVgmFrames(const vgm::VgmSong& song, const RenderOptions& options,
         return false;
     }
     const double gain = GainFactor(options.gainDb);
-    std::vector<std::int16_t> buffer(kChunkFrames * 2);
+    std::vector<std::int16_t> buffer(kRenderChunkFrames * 2);
     bool ok = true;
     for (std::int64_t done = 0; done < length.frames && ok;) {
-        const auto want = static_cast<std::size_t>(
-            std::min<std::int64_t>(length.frames - done, static_cast<std::int64_t>(kChunkFrames)));
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+            length.frames - done, static_cast<std::int64_t>(kRenderChunkFrames)));
         const std::span<std::int16_t> chunk(buffer.data(), want * 2);
         if (engine.Render(chunk) != want) {
             error = "the emulator stopped rendering";
@@ -230,15 +199,7 @@ bool RenderVgmFrames(const vgm::VgmSong& song, const RenderOptions& options,
             break;
         }
         if (options.gainDb != 0) ApplyGain(chunk, gain);
-        // The fade: the last fadeFrames frames fall linearly to silence.
-        const std::int64_t fadeStart = length.frames - length.fadeFrames;
-        for (std::size_t i = 0; i < chunk.size() && length.fadeFrames > 0; ++i) {
-            const std::int64_t frame = done + static_cast<std::int64_t>(i / 2);
-            if (frame >= fadeStart) {
-                chunk[i] = static_cast<std::int16_t>(chunk[i] * (length.frames - frame) /
-                                                     length.fadeFrames);
-            }
-        }
+        if (length.fadeFrames > 0) ApplyFade(chunk, done, length);
         if (!sink(chunk)) {
             error = "cannot write the sound";
             ok = false;
@@ -321,13 +282,7 @@ int RunVgmRender(const RenderOptions& given, bool toStdout, const std::filesyste
         if (file) file->Discard();
         return 1;
     }
-    std::fprintf(err, "qzr: %s: %s\n", outputName.c_str(), level.Describe().c_str());
-    if (level.Clipped() > 0) {
-        std::fprintf(err,
-                     "qzr: warning: %s: %llu samples are at full scale, so the sound is clipped "
-                     "there; lower the level with --gain (for example --gain -6)\n",
-                     outputName.c_str(), static_cast<unsigned long long>(level.Clipped()));
-    }
+    ReportLevel(err, outputName, level);
     return 0;
 }
 
