@@ -6,6 +6,10 @@
 #               tests, then every fuzz target for 20 s in the clang fuzzing build
 #   make fuzz   every fuzz target for FUZZ_SECONDS (default 600) in the fuzzing build (build/fuzz)
 #   make bench-core  the emulator core's speed against an earlier core (BASELINE, a commit)
+#   make windows     the Windows builds, i686 (build/win-i686) and x86_64 with its tests
+#               (build/win-x86_64), cross-built with MinGW-w64
+#   make test-windows  make windows, the static checks of both builds' files, and the x86_64
+#               build's tests under wine64
 #   make format rewrite every C++ file as .clang-format lays it out
 
 JOBS ?= 2
@@ -14,6 +18,11 @@ NORMAL := build/normal
 ASAN := build/asan
 TSAN := build/tsan
 FUZZ := build/fuzz
+WIN_I686 := build/win-i686
+WIN_X86_64 := build/win-x86_64
+# What the Windows builds can build so far: no Qt, soxr, libsndfile or SDL2 for Windows yet.
+WINDOWS_OPTIONS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZR_BUILD_GUI=OFF -DQZR_BUILD_ENGINE=OFF \
+	-DQZR_BUILD_TOOLS=OFF -DQZR_BUILD_BENCHMARKS=OFF
 FUZZ_SECONDS ?= 600
 export QT_QPA_PLATFORM := offscreen
 export ASAN_OPTIONS := detect_leaks=1:abort_on_error=0:strict_string_checks=1
@@ -22,7 +31,7 @@ export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
 .PHONY: all deps build demo test check-format test-normal test-asan test-tsan test-fuzz fuzz \
-	build-fuzz bench bench-core clean format
+	build-fuzz bench bench-core clean format windows test-windows
 
 all: build
 
@@ -36,8 +45,8 @@ build: deps
 demo: build
 	./scripts/demo.sh $(NORMAL)
 
-test: deps check-format test-normal test-asan test-tsan test-fuzz
-	@echo "make test: all three builds and the fuzz smoke test passed"
+test: deps check-format test-normal test-asan test-tsan test-fuzz test-windows
+	@echo "make test: all three builds, the fuzz smoke test and the Windows builds passed"
 
 test-normal:
 	cmake -S . -B $(NORMAL) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -68,6 +77,22 @@ test-fuzz: build-fuzz
 
 fuzz: build-fuzz
 	./scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
+
+# i686 is the 32-bit Windows the programs are made for (its tests need a 32-bit Windows to run
+# on); x86_64 is built with its tests, which run under the host's wine64.
+windows: deps
+	cmake -S . -B $(WIN_I686) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
+	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=OFF
+	cmake --build $(WIN_I686) -j $(JOBS)
+	cmake -S . -B $(WIN_X86_64) $(CMAKE_GEN) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake $(WINDOWS_OPTIONS) \
+	    -DQZR_BUILD_TESTS=ON
+	cmake --build $(WIN_X86_64) -j $(JOBS)
+
+# The Wine prefix is build/win-x86_64/wine-prefix, made by the first test run.
+test-windows: windows
+	./scripts/check-windows-binaries.sh $(WIN_I686) i686 $(WIN_X86_64) x86_64
+	cd $(WIN_X86_64) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 bench: build
 	./scripts/bench.sh $(NORMAL)

@@ -1,7 +1,23 @@
 # qzr_add_test(NAME SOURCES ... [LIBS ...] [LABELS ...])
 # One gtest executable per module. Tests are discovered before they run, so a sanitizer build
-# never runs a test binary at build time.
-find_package(GTest REQUIRED)
+# never runs a test binary at build time, nor a cross build one it cannot run.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+    # No Windows build of GoogleTest is installed: it is built here from Debian's sources, and
+    # the test programs run under the host's wine64 in a Wine prefix of this build tree.
+    set(QZR_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources (googletest package)")
+    if(NOT EXISTS ${QZR_GOOGLETEST_SOURCE}/CMakeLists.txt)
+        message(FATAL_ERROR "GoogleTest's sources not found in ${QZR_GOOGLETEST_SOURCE}: install "
+                            "googletest (make deps), or configure with -DQZR_BUILD_TESTS=OFF")
+    endif()
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${QZR_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+        set(CMAKE_CROSSCOMPILING_EMULATOR
+            ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh ${PROJECT_BINARY_DIR}/wine-prefix)
+    endif()
+else()
+    find_package(GTest REQUIRED)
+endif()
 include(GoogleTest)
 
 set(QZR_UPDATE_GOLDEN OFF CACHE BOOL "Rewrite golden files instead of comparing (QZR_UPDATE_GOLDEN=1 also works)")

@@ -9,6 +9,10 @@ packages=(
     libsdl2-dev libsoxr-dev libsndfile1-dev libcli11-dev zlib1g-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev
     xvfb xauth
+    # The Windows builds (make windows): MinGW-w64 GCC with the posix thread model for both
+    # flavours, and wine64 to run the x86_64 build's tests.
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    wine64
 )
 
 missing=()

@@ -3,13 +3,13 @@
 #include <array>
 #include <cstdio>
 
+#include "call_entry.h"
 #include "dynlib.h"
 #include "library_ring.h"
 
 namespace qzr {
 namespace {
 
-constexpr std::size_t kMaxWords = 7;
 // Room for an entry name of up to 254 characters with one added character and its terminator.
 constexpr std::size_t kFallbackNameSize = 256;
 
@@ -27,38 +27,10 @@ dynlib::EntryAddress FindEntryUnderAnyName(dynlib::NativeLibrary* library, const
     return findComposed("_", entry);
 }
 
-// The one place that gives the entry its type: every entry we call by name takes `count` machine
-// words and returns int, so the call through the cast pointer is well-defined.
-int CallEntry(dynlib::EntryAddress entry, std::span<const CallWord> w) {
-    using W = CallWord;
-    switch (w.size()) {
-        case 0:
-            return reinterpret_cast<int (*)()>(entry)();
-        case 1:
-            return reinterpret_cast<int (*)(W)>(entry)(w[0]);
-        case 2:
-            return reinterpret_cast<int (*)(W, W)>(entry)(w[0], w[1]);
-        case 3:
-            return reinterpret_cast<int (*)(W, W, W)>(entry)(w[0], w[1], w[2]);
-        case 4:
-            return reinterpret_cast<int (*)(W, W, W, W)>(entry)(w[0], w[1], w[2], w[3]);
-        case 5:
-            return reinterpret_cast<int (*)(W, W, W, W, W)>(entry)(w[0], w[1], w[2], w[3], w[4]);
-        case 6:
-            return reinterpret_cast<int (*)(W, W, W, W, W, W)>(entry)(w[0], w[1], w[2], w[3], w[4],
-                                                                      w[5]);
-        case 7:
-            return reinterpret_cast<int (*)(W, W, W, W, W, W, W)>(entry)(w[0], w[1], w[2], w[3],
-                                                                         w[4], w[5], w[6]);
-        default:
-            return 0;
-    }
-}
-
 }  // namespace
 
 int CallByNameWords(const char* entry, const char* library, std::span<const CallWord> words) {
-    if (entry == nullptr || library == nullptr || words.size() > kMaxWords) return 0;
+    if (entry == nullptr || library == nullptr || words.size() > kMaxCallWords) return 0;
     // Stack buffers only: the audio thread calls this on every tick.
     std::array<char, dynlib::kMaxFileName> fileName;
     if (!dynlib::PlatformFileName(library, fileName.data(), fileName.size())) return 0;

@@ -20,7 +20,7 @@ const char* SkipBlanks(const char* p) {
     return p;
 }
 
-char* Tail(const char* line) {
+char* Tail(const char* line, TailQuotes tailQuotes) {
     const char* p = line;
     // Quoted stretches of the program name may hold spaces.
     while (*p != '\0' && *p != ' ') {
@@ -35,14 +35,20 @@ char* Tail(const char* line) {
     p = SkipBlanks(p);
     const std::size_t length = std::strlen(p);
     if (length == 0 || p[length - 1] == kTailCancel) return TempString(1);
+    if (tailQuotes == TailQuotes::kEnclosingPairRemoved && length >= 2 && p[0] == '"' &&
+        p[length - 1] == '"' && std::memchr(p + 1, '"', length - 2) == nullptr) {
+        char* inside = TempString(length - 2);
+        std::memcpy(inside, p + 1, length - 2);
+        return inside;
+    }
     return ConcatTexts({p});
 }
 
 }  // namespace
 
-char* CommandArgumentOf(const char* commandLine, int n) {
+char* CommandArgumentOf(const char* commandLine, int n, TailQuotes tailQuotes) {
     const char* line = commandLine != nullptr ? commandLine : "";
-    if (n < 0) return Tail(line);
+    if (n < 0) return Tail(line, tailQuotes);
 
     const char* begin = line;
     const char* end = line;
@@ -66,6 +72,8 @@ char* CommandArgumentOf(const char* commandLine, int n) {
     return result;
 }
 
-char* CommandArgument(int n) { return CommandArgumentOf(RawCommandLine(), n); }
+char* CommandArgument(int n) {
+    return CommandArgumentOf(RawCommandLine(), n, PlatformTailQuotes());
+}
 
 }  // namespace qzr

@@ -12,8 +12,8 @@ using EntryAddress = void (*)();
 inline constexpr std::size_t kMaxFileName = 4096;
 
 // Writes the platform's file name for `name` into `out`: "NAME.dll" becomes "libNAME.so" on
-// Linux; any folder in front of it is kept. False when the result does not fit. Never allocates,
-// so the audio thread may call it.
+// Linux; any folder in front of it is kept (on Windows with backslashes for its slashes). False
+// when the result does not fit. Never allocates, so the audio thread may call it.
 bool PlatformFileName(const char* name, char* out, std::size_t capacity);
 
 // A library of that platform file name already in the process, or null. The result carries a

@@ -1,3 +1,5 @@
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <windows.h>
 
 #include <cstring>
@@ -27,10 +29,12 @@ std::string ThisModuleFolder() {
 
 }  // namespace
 
+// The name is the file name already; a folder in front of it gets backslashes, the separator the
+// loader's calls expect (a path written with '/' may not match the module it names).
 bool PlatformFileName(const char* name, char* out, std::size_t capacity) {
     const std::size_t length = std::strlen(name);
     if (length + 1 > capacity) return false;
-    std::memcpy(out, name, length + 1);
+    for (std::size_t i = 0; i <= length; ++i) out[i] = name[i] == '/' ? '\\' : name[i];
     return true;
 }
 

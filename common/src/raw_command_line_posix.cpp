@@ -32,4 +32,7 @@ const char* RawCommandLine() {
     return line.c_str();
 }
 
+// A quote is an ordinary character of a file name here.
+TailQuotes PlatformTailQuotes() { return TailQuotes::kKept; }
+
 }  // namespace qzr

@@ -1,27 +1,24 @@
 #include "qzr/common/call_by_name.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "loaded_library.h"
 
 namespace {
 
 using qzr::CallByName;
+using qzr::test::InProcess;
+using qzr::test::PlatformLibraryName;
 
 constexpr const char* kProbe = "qzr_call_probe.dll";
 constexpr const char* kMissing = "qzr_no_such_library.dll";
-
-bool InProcess(const char* fileName) {
-    void* handle = dlopen(fileName, RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) return false;
-    dlclose(handle);
-    return true;
-}
 
 TEST(CallByName, PassesEveryArgumentCountInOrder) {
     struct Case {
@@ -42,6 +39,30 @@ TEST(CallByName, PassesEveryArgumentCountInOrder) {
     std::vector<int> actual;
     for (const auto& c : cases) actual.push_back(c.call());
     EXPECT_EQ(actual, expected);
+}
+
+// On 32-bit x86 an entry may remove its own arguments (__stdcall) or leave them to the caller
+// (__cdecl); both are served alike. A call that left the stack pointer where a __stdcall entry
+// put it, or removed a __cdecl entry's words twice, would move it by up to 28 bytes a call and
+// break this function's frame long before a thousand calls.
+TEST(CallByName, ServesEntriesThatRemoveTheirWordsAndEntriesThatDoNot) {
+    constexpr int kRepeats = 1000;
+    const std::vector<qzr::CallWord> words{4, 4, 1, 0, 0, 2, 5};
+    const std::vector<int> expectedByCount{0, 14, 244, 3441, 44410, 544100, 6441002, 74410025};
+    for (const std::string convention : {"Arity", "StdcallArity"}) {
+        std::vector<int> actual;
+        for (std::size_t count = 0; count <= words.size(); ++count) {
+            const std::string entry = convention + std::to_string(count);
+            const std::span<const qzr::CallWord> first(words.data(), count);
+            int result = qzr::CallByNameWords(entry.c_str(), kProbe, first);
+            for (int repeat = 1; repeat < kRepeats; ++repeat) {
+                if (qzr::CallByNameWords(entry.c_str(), kProbe, first) != result) result = -1;
+            }
+            actual.push_back(result);
+        }
+        SCOPED_TRACE(convention);
+        EXPECT_EQ(actual, expectedByCount);
+    }
 }
 
 TEST(CallByName, PointerSurvivesAsAWord) {
@@ -72,9 +93,10 @@ TEST(CallByName, MissingLibraryOrEntryGivesZero) {
 
 TEST(CallByName, FindsALoadedLibraryUnderAnyFormOfItsName) {
     EXPECT_EQ(CallByName("Arity0", kProbe), 0);
-    ASSERT_TRUE(InProcess("libqzr_call_probe.so"));
+    const std::string fileName = PlatformLibraryName("qzr_call_probe");
+    ASSERT_TRUE(InProcess(fileName));
     // A library already in the process is used without another load, from any name form.
-    EXPECT_EQ(CallByName("Plain", "libqzr_call_probe.so"), 6);
+    EXPECT_EQ(CallByName("Plain", fileName.c_str()), 6);
     EXPECT_EQ(CallByName("Plain", QZR_BIN_DIR "/qzr_call_probe.dll"), 6);
 }
 
@@ -87,15 +109,15 @@ TEST(CallByName, LoadFromAnExplicitFolder) {
 }
 
 TEST(CallByName, TwoHundredFiftySeventhLoadReleasesTheFirst) {
-    constexpr const char* kRingProbe = "libqzr_ring_probe.so";
-    ASSERT_FALSE(InProcess(kRingProbe));
+    const std::string ringProbe = PlatformLibraryName("qzr_ring_probe");
+    ASSERT_FALSE(InProcess(ringProbe));
     EXPECT_EQ(CallByName("RingProbe", "qzr_ring_probe.dll"), 12);
-    ASSERT_TRUE(InProcess(kRingProbe));
+    ASSERT_TRUE(InProcess(ringProbe));
     // Each call to a missing library is a load of its own into the next slot.
     for (int load = 2; load <= 256; ++load) EXPECT_EQ(CallByName("Arity0", kMissing), 0);
-    EXPECT_TRUE(InProcess(kRingProbe)) << "released before its slot came round again";
+    EXPECT_TRUE(InProcess(ringProbe)) << "released before its slot came round again";
     EXPECT_EQ(CallByName("Arity0", kMissing), 0);  // the 257th load reuses the probe's slot
-    EXPECT_FALSE(InProcess(kRingProbe));
+    EXPECT_FALSE(InProcess(ringProbe));
 }
 
 TEST(CallByNameDeathTest, ReleasesLoadedLibrariesAtExit) {

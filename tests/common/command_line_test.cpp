@@ -2,17 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace qzr {
 namespace {
 
+// Each line is read under both rules for the tail; `mended` is what the Windows rule gives where
+// it differs from `expected`.
 TEST(CommandArgumentOf, ExtractsArgumentsAndTheTail) {
     struct Case {
         std::string line;
         int n;
         std::string expected;
+        std::optional<std::string> mended{};
     };
     const std::vector<Case> cases{
         {"prog.exe    song.mml", -1, "song.mml"},
@@ -30,10 +34,27 @@ TEST(CommandArgumentOf, ExtractsArgumentsAndTheTail) {
         {"prog \"", 1, ""},
         {"prog \"open ended", 1, "open ended"},
         {"\"my prog\" x", 0, "my prog"},
+        // Quotes around the whole tail: a path with blanks as Explorer and shells pass it.
+        {"prog \"C:\\My Songs\\a b.mml\"", -1, "\"C:\\My Songs\\a b.mml\"",
+         "C:\\My Songs\\a b.mml"},
+        {"\"C:\\my prog.exe\"   \"song.mml\"", -1, "\"song.mml\"", "song.mml"},
+        {"prog \"\"", -1, "\"\"", ""},
+        {"prog \"a b\"\x14", -1, ""},
+        {"prog \"a b\"", 1, "a b"},
+        // Anything else keeps its quotes: two pairs, a quote inside, a blank or text after the
+        // closing quote, a lone quote.
+        {"prog \"a\" \"b\"", -1, "\"a\" \"b\""},
+        {"prog \"a\"b\"\"", -1, "\"a\"b\"\""},
+        {"prog \"a b\"c", -1, "\"a b\"c"},
+        {"prog \"", -1, "\""},
+        {"prog a b\"", -1, "a b\""},
     };
-    for (const auto& [line, n, expected] : cases) {
+    for (const auto& [line, n, expected, mended] : cases) {
         SCOPED_TRACE(line + " #" + std::to_string(n));
-        EXPECT_EQ(std::string(CommandArgumentOf(line.c_str(), n)), expected);
+        EXPECT_EQ(std::string(CommandArgumentOf(line.c_str(), n, TailQuotes::kKept)), expected);
+        EXPECT_EQ(
+            std::string(CommandArgumentOf(line.c_str(), n, TailQuotes::kEnclosingPairRemoved)),
+            mended.value_or(expected));
     }
 }
 

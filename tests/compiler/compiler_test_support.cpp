@@ -1,9 +1,6 @@
 #include "compiler_test_support.h"
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdlib>
 
 #include "qzr/test_support/file_bytes.h"
 
@@ -69,23 +66,6 @@ Bytes WithWrites(Bytes base, const std::map<std::size_t, std::uint8_t>& writes) 
         base[at] = value;
     }
     return base;
-}
-
-ProgramRun RunProgram(const std::string& program, const std::string& arguments,
-                      const std::filesystem::path& folder) {
-    const auto out = folder.parent_path() / (folder.filename().string() + ".out");
-    const auto err = folder.parent_path() / (folder.filename().string() + ".err");
-    const std::string command = "cd '" + folder.string() + "' && '" + QZR_BIN_DIR + "/" + program +
-                                "' " + arguments + " >'" + out.string() + "' 2>'" + err.string() +
-                                "'";
-    ProgramRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadText(out);
-    run.err = ReadText(err);
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
-    return run;
 }
 
 std::vector<std::string> FolderListing(const std::filesystem::path& folder) {

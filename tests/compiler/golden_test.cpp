@@ -36,7 +36,7 @@ std::map<std::string, Bytes> CompileFolderCopy(const std::filesystem::path& fold
         const std::string name = entry.path().filename().string();
         const std::string program = ProgramFor(name);
         if (!EndsWith(name, ".mml") || program.empty()) continue;
-        const auto run = RunProgram(program, "'" + name + "'", copy.Path());
+        const auto run = RunProgram(program, QuotedArgument(name), copy.Path());
         EXPECT_EQ(run.status, 0) << name << ": " << run.err;
         EXPECT_EQ(run.out + run.err, "") << name;
         songs[name] = ReadBytes(copy.Path() / (name + ".qzr"));

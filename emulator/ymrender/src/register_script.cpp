@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <new>
 
 #include "qzr/emulator_core/write_pacer.h"
 
@@ -117,11 +118,15 @@ std::uint64_t DefaultSampleCount(std::span<const ScriptWrite> scheduled) {
 
 std::vector<emulator::StereoSample> RenderScript(std::span<const ScriptWrite> scheduled,
                                                  std::uint64_t samples) {
+    // More frames than the address space can count (a 32-bit build) is the bad_alloc of any
+    // render too large for the memory there is.
+    if (samples > std::numeric_limits<std::size_t>::max()) throw std::bad_alloc();
+    const auto count = static_cast<std::size_t>(samples);
     emulator::YM2151 chip;
-    std::vector<emulator::StereoSample> frames(samples);
+    std::vector<emulator::StereoSample> frames(count);
     std::size_t next = 0;
-    std::uint64_t n = 0;
-    while (n < samples) {
+    std::size_t n = 0;
+    while (n < count) {
         if (next < scheduled.size() && scheduled[next].sample == n) {
             chip.Write(scheduled[next].reg, scheduled[next].value);
             ++next;
@@ -129,9 +134,10 @@ std::vector<emulator::StereoSample> RenderScript(std::span<const ScriptWrite> sc
             ++n;
             continue;
         }
-        // Run to the next write in one call.
-        const std::uint64_t until =
-            next < scheduled.size() ? std::min(samples, scheduled[next].sample) : samples;
+        // Run to the next write in one call (a write's sample below count fits in size_t).
+        const std::size_t until = next < scheduled.size() && scheduled[next].sample < samples
+                                      ? static_cast<std::size_t>(scheduled[next].sample)
+                                      : count;
         chip.Generate(std::span(frames).subspan(n, until - n));
         n = until;
     }

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# wine-run.sh PREFIX PROGRAM [ARGUMENTS...]
+# Runs a Windows program under the host's wine64 in the Wine prefix PREFIX, which is made on first
+# use (once, whatever runs wait for it). Wine is kept from installing Mono and Gecko, which it
+# cannot download here and we never need, and from printing its own debugging messages. The
+# program's exit status is this script's.
+set -euo pipefail
+
+if [ $# -lt 2 ]; then
+    echo "usage: $0 PREFIX PROGRAM [ARGUMENTS...]" >&2
+    exit 2
+fi
+prefix=$1
+shift
+
+wine=$(command -v wine64 || true)
+if [ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ]; then
+    wine=/usr/lib/wine/wine64  # Debian's wine64 package, without the wine wrapper package
+fi
+if [ -z "$wine" ]; then
+    echo "wine-run: wine64 not found (make deps installs it)" >&2
+    exit 2
+fi
+wineserver=$(dirname "$wine")/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo wineserver)
+
+export WINEPREFIX=$prefix
+export WINEDLLOVERRIDES=mscoree,mshtml=
+export WINEDEBUG=-all
+
+ready=$prefix/.qzr-prefix-ready
+if [ ! -f "$ready" ]; then
+    mkdir -p "$(dirname "$prefix")"
+    (
+        flock 9
+        if [ ! -f "$ready" ]; then
+            "$wine" wineboot --init >/dev/null 2>&1
+            "$wineserver" -w
+            touch "$ready"
+        fi
+    ) 9>"$prefix.lock"
+fi
+
+exec "$wine" "$@"
