@@ -43,12 +43,16 @@ void CompareVoices(const SongImage& a, const SongImage& b, std::string& text) {
 }
 
 // The event of a row the song does not have reads as an empty one.
-std::string EventText(const SongImage& song, int row, int channel) {
-    if (row >= song.RowCount()) {
-        return TrackerEventText(0, 0);
-    }
-    return TrackerEventText(song.Note(row, channel), song.Key(row, channel));
+struct Event {
+    std::uint8_t note = 0;
+    std::uint8_t key = 0;
+    friend bool operator==(const Event&, const Event&) = default;
+};
+Event EventAt(const SongImage& song, int row, int channel) {
+    if (row >= song.RowCount()) return {};
+    return {song.Note(row, channel), song.Key(row, channel)};
 }
+std::string EventText(const Event& event) { return TrackerEventText(event.note, event.key); }
 
 std::string Trimmed(std::string text) {
     text.erase(text.find_last_not_of(' ') + 1);
@@ -63,12 +67,14 @@ void CompareRows(const SongImage& a, const SongImage& b, std::string& text) {
     long long differing = 0;
     for (int row = 0; row < rows; ++row) {
         for (int c = 0; c < channels; ++c) {
-            const std::string x = EventText(a, row, c);
-            const std::string y = EventText(b, row, c);
+            // Compared as bytes; only the first difference is put in words.
+            const Event x = EventAt(a, row, c);
+            const Event y = EventAt(b, row, c);
             if (x == y) continue;
             if (differing++ == 0) {
                 text += "first difference in the rows: row " + std::to_string(row) + ", ch" +
-                        std::to_string(c + 1) + ": " + Trimmed(x) + " vs " + Trimmed(y) + "\n";
+                        std::to_string(c + 1) + ": " + Trimmed(EventText(x)) + " vs " +
+                        Trimmed(EventText(y)) + "\n";
             }
         }
     }
