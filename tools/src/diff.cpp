@@ -65,7 +65,21 @@ void CompareRows(const SongImage& a, const SongImage& b, std::string& text) {
     const int rows = std::max(a.RowCount(), b.RowCount());
     const int channels = std::min(a.Target().channelCount, b.Target().channelCount);
     long long differing = 0;
+    // A row held whole by two songs of one layout with the same bytes holds the same events.
+    const bool oneLayout = a.Kind() == b.Kind();
+    const auto bytesA = a.Bytes();
+    const auto bytesB = b.Bytes();
+    const auto rowSize = static_cast<std::size_t>(a.Target().RowSize());
+    const auto sameRow = [&](int row) {
+        if (!oneLayout || row >= a.RowCount() || row >= b.RowCount()) return false;
+        const auto at = static_cast<std::size_t>(a.Target().RowOffset(row));
+        return at + rowSize <= bytesA.size() && at + rowSize <= bytesB.size() &&
+               std::equal(bytesA.begin() + static_cast<std::ptrdiff_t>(at),
+                          bytesA.begin() + static_cast<std::ptrdiff_t>(at + rowSize),
+                          bytesB.begin() + static_cast<std::ptrdiff_t>(at));
+    };
     for (int row = 0; row < rows; ++row) {
+        if (sameRow(row)) continue;
         for (int c = 0; c < channels; ++c) {
             // Compared as bytes; only the first difference is put in words.
             const Event x = EventAt(a, row, c);
