@@ -203,16 +203,10 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
     if (!loaded) return 2;
     const SongImage& song = loaded->image;
     const std::string songName = options.song.string();
-    if (!loaded->Sound() && !options.seconds) {
-        for (const SongFinding& finding : loaded->findings) {
-            if (finding.disqualifies) {
-                std::fprintf(err, "qzr: %s: %s\n", songName.c_str(), finding.message.c_str());
-            }
-        }
-        std::fprintf(err,
-                     "qzr: %s: this is no %s song as it stands, so its length says nothing; give "
-                     "the length with --seconds to render it anyway\n",
-                     songName.c_str(), std::string(SongKindName(options.kind)).c_str());
+    if (!MayRenderWithoutSeconds(*loaded, options,
+                                 ", so its length says nothing; give the length with --seconds to "
+                                 "render it anyway",
+                                 err)) {
         return 2;
     }
     std::string error;
@@ -228,10 +222,7 @@ int RunRender(const RenderOptions& given, std::FILE* out, std::FILE* err) {
     std::vector<std::unique_ptr<SoundOutput>> files;
     std::optional<WavStreamWriter> piped;
     if (toStdout) {
-        piped.emplace(frames, static_cast<std::uint32_t>(options.sampleRate),
-                      [out](std::span<const std::uint8_t> bytes) {
-                          return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-                      });
+        piped.emplace(WavToStream(frames, options.sampleRate, out));
     } else {
         std::error_code ec;
         if (withStems && !std::filesystem::is_directory(options.stemsFolder, ec) &&

@@ -91,6 +91,27 @@ void ApplyFade(std::span<std::int16_t> interleaved, std::int64_t firstFrame,
     }
 }
 
+bool MayRenderWithoutSeconds(const LoadedSong& loaded, const RenderOptions& options,
+                             const char* advice, std::FILE* err) {
+    if (loaded.Sound() || options.seconds) return true;
+    const std::string songName = options.song.string();
+    for (const SongFinding& finding : loaded.findings) {
+        if (finding.disqualifies) {
+            std::fprintf(err, "qzr: %s: %s\n", songName.c_str(), finding.message.c_str());
+        }
+    }
+    std::fprintf(err, "qzr: %s: this is no %s song as it stands%s\n", songName.c_str(),
+                 std::string(SongKindName(options.kind)).c_str(), advice);
+    return false;
+}
+
+WavStreamWriter WavToStream(std::uint64_t frames, int sampleRate, std::FILE* out) {
+    return WavStreamWriter(
+        frames, static_cast<std::uint32_t>(sampleRate), [out](std::span<const std::uint8_t> bytes) {
+            return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        });
+}
+
 void ReportLevel(std::FILE* err, const std::string& outputName, const SoundLevel& level) {
     std::fprintf(err, "qzr: %s: %s\n", outputName.c_str(), level.Describe().c_str());
     if (level.Clipped() > 0) {

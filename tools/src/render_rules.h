@@ -6,7 +6,9 @@
 #include <span>
 #include <string>
 
+#include "qzr/common/wav_writer.h"
 #include "qzr/tools/render.h"
+#include "qzr/tools/song_input.h"
 #include "sound_level.h"
 
 // What every render of `qzr render` shares, of a song or of a VGM: the numbers it takes, how its
@@ -30,6 +32,15 @@ std::string CheckPlannedLength(double seconds, const RenderOptions& options);
 // The last length.fadeFrames frames fall linearly to silence; `firstFrame` is the chunk's first.
 void ApplyFade(std::span<std::int16_t> interleaved, std::int64_t firstFrame,
                const RenderLength& length);
+
+// A song that fails the sanity rules has no length to trust: without --seconds it is refused,
+// with its faults and "qzr: SONG: this is no OPM song as it stands" + `advice` on `err`. True
+// when it may go on.
+bool MayRenderWithoutSeconds(const LoadedSong& loaded, const RenderOptions& options,
+                             const char* advice, std::FILE* err);
+
+// A WAV of `frames` frames written as it goes to `out` (standard output).
+WavStreamWriter WavToStream(std::uint64_t frames, int sampleRate, std::FILE* out);
 
 // "qzr: OUT: peak -6.0 dBFS, 0 samples clipped", and a warning when any sample clipped.
 void ReportLevel(std::FILE* err, const std::string& outputName, const SoundLevel& level);

@@ -13,6 +13,7 @@
 #include "qzr/tools/song_input.h"
 #include "qzr/tools/vgm_tools.h"
 #include "qzr/vgm/vgm_layout.h"
+#include "render_rules.h"
 
 namespace qzr::tools {
 namespace {
@@ -151,16 +152,8 @@ int RunVgmExport(const RenderOptions& options, const std::filesystem::path& outp
     const auto loaded = LoadSong(options.song, options.kind, err);
     if (!loaded) return 2;
     const std::string songName = options.song.string();
-    if (!loaded->Sound() && !options.seconds) {
-        for (const SongFinding& finding : loaded->findings) {
-            if (finding.disqualifies) {
-                std::fprintf(err, "qzr: %s: %s\n", songName.c_str(), finding.message.c_str());
-            }
-        }
-        std::fprintf(err,
-                     "qzr: %s: this is no %s song as it stands; give the length with --seconds "
-                     "to export it anyway\n",
-                     songName.c_str(), std::string(SongKindName(options.kind)).c_str());
+    if (!MayRenderWithoutSeconds(*loaded, options,
+                                 "; give the length with --seconds to export it anyway", err)) {
         return 2;
     }
     // The render's plan checks the numbers and the rule for songs that never wrap; the VGM's own

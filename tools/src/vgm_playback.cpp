@@ -246,10 +246,7 @@ int RunVgmRender(const RenderOptions& given, bool toStdout, const std::filesyste
     std::optional<SoundOutput> file;
     std::optional<WavStreamWriter> piped;
     if (toStdout) {
-        piped.emplace(frames, static_cast<std::uint32_t>(options.sampleRate),
-                      [out](std::span<const std::uint8_t> bytes) {
-                          return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-                      });
+        piped.emplace(WavToStream(frames, options.sampleRate, out));
     } else {
         file.emplace(output);
         if (!file->Open(options.format, frames, options.sampleRate, error)) {
