@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 #include <type_traits>
 
 #include "compiler_test_support.h"
@@ -26,6 +27,16 @@ Handle CreateInheritedFile(const std::filesystem::path& path) {
     return Handle{file == INVALID_HANDLE_VALUE ? nullptr : file};
 }
 
+// Under Wine a new process now and then dies while Wine itself sets it up, before any of its own
+// code runs, and CreateProcess then fails with ERROR_INTERNAL_ERROR (about one start in a few
+// thousand when both cores are busy). The program never ran, so starting it again is the same
+// run; any other failure, and any status of a program that did start, is reported as it is.
+constexpr int kStartTries = 3;
+
+std::string LastErrorText(const char* what) {
+    return std::string(what) + " failed: Windows error " + std::to_string(GetLastError());
+}
+
 }  // namespace
 
 // The program gets exactly the command line a user's shell hands it: its quoted path, a blank,
@@ -38,7 +49,10 @@ ProgramRun RunProgram(const std::string& program, const std::string& arguments,
     {
         const Handle outFile = CreateInheritedFile(out);
         const Handle errFile = CreateInheritedFile(err);
-        if (outFile == nullptr || errFile == nullptr) return run;
+        if (outFile == nullptr || errFile == nullptr) {
+            run.err = LastErrorText("CreateFileA");
+            return run;
+        }
         const std::string path =
             (std::filesystem::path(QZR_BIN_DIR) / (program + ".exe")).make_preferred().string();
         std::string commandLine = "\"" + path + "\" " + arguments;
@@ -49,8 +63,14 @@ ProgramRun RunProgram(const std::string& program, const std::string& arguments,
         startup.hStdOutput = outFile.get();
         startup.hStdError = errFile.get();
         PROCESS_INFORMATION started{};
-        if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            folder.string().c_str(), &startup, &started)) {
+        bool created = false;
+        for (int attempt = 0; attempt < kStartTries && !created; ++attempt) {
+            created = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                     nullptr, folder.string().c_str(), &startup, &started) != 0;
+            if (!created && GetLastError() != ERROR_INTERNAL_ERROR) break;
+        }
+        if (!created) {
+            run.err = LastErrorText("CreateProcessA");
             return run;
         }
         const Handle process{started.hProcess};
