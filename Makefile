@@ -10,6 +10,8 @@
 #               (build/win-x86_64), cross-built with MinGW-w64
 #   make test-windows  make windows, the static checks of both builds' files, and the x86_64
 #               build's tests under wine64
+#   make dist-windows  make windows, then dist/qzr-windows-i686.zip: the 32-bit programs and
+#               DLLs, the examples and a README for Windows users
 #   make format rewrite every C++ file as .clang-format lays it out
 
 JOBS ?= 2
@@ -20,9 +22,11 @@ TSAN := build/tsan
 FUZZ := build/fuzz
 WIN_I686 := build/win-i686
 WIN_X86_64 := build/win-x86_64
-# What the Windows builds can build so far: no Qt, soxr, libsndfile or SDL2 for Windows yet.
-WINDOWS_OPTIONS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZR_BUILD_GUI=OFF -DQZR_BUILD_ENGINE=OFF \
-	-DQZR_BUILD_TOOLS=OFF -DQZR_BUILD_BENCHMARKS=OFF
+# What the Windows builds can build so far: no Qt window and no qzr yet. The third-party
+# libraries are cross-built once per flavour (scripts/build-windows-deps.sh, cached outside the
+# tree); the emulator's sound device there is waveOut.
+WINDOWS_OPTIONS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZR_BUILD_GUI=OFF -DQZR_BUILD_ENGINE=ON \
+	-DQZR_BUILD_TOOLS=OFF -DQZR_BUILD_BENCHMARKS=OFF -DQZR_AUDIO_OUTPUT=waveout
 FUZZ_SECONDS ?= 600
 export QT_QPA_PLATFORM := offscreen
 export ASAN_OPTIONS := detect_leaks=1:abort_on_error=0:strict_string_checks=1
@@ -31,7 +35,7 @@ export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
 .PHONY: all deps build demo test check-format test-normal test-asan test-tsan test-fuzz fuzz \
-	build-fuzz bench bench-core clean format windows test-windows
+	build-fuzz bench bench-core clean format windows test-windows dist-windows
 
 all: build
 
@@ -81,12 +85,15 @@ fuzz: build-fuzz
 # i686 is the 32-bit Windows the programs are made for (its tests need a 32-bit Windows to run
 # on); x86_64 is built with its tests, which run under the host's wine64.
 windows: deps
-	cmake -S . -B $(WIN_I686) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
+	prefix=$$(JOBS=$(JOBS) ./scripts/build-windows-deps.sh i686) && \
+	    cmake -S . -B $(WIN_I686) $(CMAKE_GEN) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DQZR_WINDOWS_DEPS="$$prefix" \
 	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=OFF
 	cmake --build $(WIN_I686) -j $(JOBS)
-	cmake -S . -B $(WIN_X86_64) $(CMAKE_GEN) \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake $(WINDOWS_OPTIONS) \
-	    -DQZR_BUILD_TESTS=ON
+	prefix=$$(JOBS=$(JOBS) ./scripts/build-windows-deps.sh x86_64) && \
+	    cmake -S . -B $(WIN_X86_64) $(CMAKE_GEN) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DQZR_WINDOWS_DEPS="$$prefix" \
+	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=ON
 	cmake --build $(WIN_X86_64) -j $(JOBS)
 
 # The Wine prefix is build/win-x86_64/wine-prefix, made by the first test run. One Wine server
@@ -94,6 +101,10 @@ windows: deps
 test-windows: windows
 	./scripts/check-windows-binaries.sh $(WIN_I686) i686 $(WIN_X86_64) x86_64
 	./scripts/wine-ctest.sh $(WIN_X86_64) --output-on-failure -j $(JOBS) --timeout 600
+
+# The 32-bit Windows build as a zip for Windows users (its files checked as they go in).
+dist-windows: windows
+	./scripts/dist-windows.sh $(WIN_I686) i686 dist/qzr-windows-i686.zip
 
 bench: build
 	./scripts/bench.sh $(NORMAL)

@@ -3,13 +3,17 @@
 # Static checks of the Windows programs and DLLs of each build (ARCH i686 or x86_64), read with
 # objdump -p: the file is PE32 (i686) or PE32+ (x86_64); it imports only from the system DLLs
 # and only the functions listed in scripts/windows7-imports.txt (what Windows 7 has), so the
-# files run on a bare Windows 7 or later; qzrplay.dll exports exactly the entries of its .def
-# file, undecorated. Exits 1 naming every fault found.
+# files run on a bare Windows 7 or later; each DLL exports exactly the entries of its .def file,
+# undecorated. Exits 1 naming every fault found.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 allowed_list=$root/scripts/windows7-imports.txt
-def_file=$root/player/library/src/qzrplay.def
+# Each DLL and the .def file that lists its exports.
+declare -A def_files=(
+    [qzrplay.dll]=$root/player/library/src/qzrplay.def
+    [x68sound.dll]=$root/emulator/library/src/x68sound.def
+)
 # The product; every build has these. The others are checked where the build has them.
 required=(opmcomp.exe opn2comp.exe qzrplay.dll ymrender.exe)
 optional=(x68sound.dll qzr.exe qzrgui.exe)
@@ -22,9 +26,10 @@ fi
 # "DLL function" pairs, the DLL's name in lower case; comments and blank lines left out.
 allowed=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$allowed_list" |
     awk '{ print tolower($1), $2 }' | sort -u)
-# The six entries, sorted as objdump lists exports (by name).
-expected_exports=$(awk '/^EXPORTS/ { on = 1; next } on && NF { print $1 }' "$def_file" |
-    LC_ALL=C sort)
+# A .def file's entries, sorted as objdump lists exports (by name).
+def_exports() {
+    awk '/^EXPORTS/ { on = 1; next } on && NF { print $1 }' "$1" | LC_ALL=C sort
+}
 
 faults=0
 fault() {
@@ -58,10 +63,12 @@ check_file() {
             fault "$file imports $function from $dll, which is not in $(basename "$allowed_list")"
         done <<<"$unknown"
     fi
-    if [ "$(basename "$file")" = qzrplay.dll ]; then
-        local exports
+    local def=${def_files[$(basename "$file")]:-}
+    if [ -n "$def" ]; then
+        local exports expected_exports
         exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" |
             sed -n 's/^\t\[ *[0-9]*\] \(.*\)$/\1/p' | LC_ALL=C sort)
+        expected_exports=$(def_exports "$def")
         if [ "$exports" != "$expected_exports" ]; then
             fault "$file exports [$(echo $exports)], not the .def file's [$(echo $expected_exports)]"
         fi

@@ -13,6 +13,10 @@ packages=(
     # flavours, and wine64 to run the x86_64 build's tests.
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine64
+    # The third-party libraries cross-built for Windows from Debian's source packages
+    # (scripts/build-windows-deps.sh): apt-get source unpacks with dpkg-source.
+    dpkg-dev xz-utils libz-mingw-w64-dev
+    zip  # make dist-windows
 )
 
 missing=()

@@ -2,7 +2,9 @@
 # wine-run.sh PREFIX PROGRAM [ARGUMENTS...]
 # Runs a Windows program under the host's wine64 in the Wine prefix PREFIX, which is made on first
 # use (once, whatever runs wait for it). Wine is kept from installing Mono and Gecko, which it
-# cannot download here and we never need, and from printing its own debugging messages. The
+# cannot download here and we never need, from printing its own debugging messages, and from
+# loading its sound drivers: with none, waveOut opens no device, as on a machine without sound,
+# and the emulator keeps time with its silent clock (no ALSA complaints on the way). The
 # program's exit status is this script's.
 set -euo pipefail
 
@@ -25,7 +27,7 @@ wineserver=$(dirname "$wine")/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo wineserver)
 
 export WINEPREFIX=$prefix
-export WINEDLLOVERRIDES=mscoree,mshtml=
+export WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv,winepulse.drv="
 export WINEDEBUG=-all
 
 ready=$prefix/.qzr-prefix-ready

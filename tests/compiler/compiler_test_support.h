@@ -10,6 +10,7 @@
 #include "qzr/compiler/qmml_compile.h"
 #include "qzr/format/song_target.h"
 #include "qzr/test_support/byte_diff.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
 
 namespace qzr::test {
@@ -53,26 +54,6 @@ std::vector<std::string> DiagnosticLines(const qmml::Result& result,
 // The bytes of the header-only song with the given writes applied on top, as positioned writes
 // to a file would leave them.
 Bytes WithWrites(Bytes base, const std::map<std::size_t, std::uint8_t>& writes);
-
-struct ProgramRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs a built program (opmcomp, opn2comp) in `folder` with the argument text appended to the
-// command line: on POSIX as a shell would split it, on Windows as the program's raw command line.
-// CMake picks the file (program_run_posix.cpp, program_run_win32.cpp).
-ProgramRun RunProgram(const std::string& program, const std::string& arguments,
-                      const std::filesystem::path& folder);
-
-// Whether the system opens a file name with its trailing blanks (POSIX) or without them (Windows
-// opens "a.voice " as "a.voice").
-extern const bool kFileNamesKeepTrailingBlanks;
-
-// A file name (without quotes or blanks of its own) quoted for RunProgram's argument text as a
-// user quotes a path there: 'NAME' for the shell, "NAME" on Windows.
-std::string QuotedArgument(const std::string& name);
 
 // Names in the folder, sorted.
 std::vector<std::string> FolderListing(const std::filesystem::path& folder);

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "qzr/common/call_by_name.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
 #include "qzr/test_support/tone_analysis.h"
 
@@ -84,8 +84,8 @@ TEST(SongPlayback, ACompiledSongPlaysItsNotesAtTheirTimesThroughThePlayerLibrary
     const qzr::test::TempDir dir("song-playback");
     qzr::test::WriteBytes(dir / "sine.voice", kSineVoice);
     qzr::test::WriteText(dir / "song.mml", SongSource());
-    const std::string compile = "cd '" + dir.Path().string() + "' && '" QZR_OPMCOMP "' song.mml";
-    ASSERT_EQ(std::system(compile.c_str()), 0);
+    const qzr::test::ProgramRun compiled = qzr::test::RunProgram("opmcomp", "song.mml", dir.Path());
+    ASSERT_EQ(compiled.status, 0) << compiled.err;
     const std::string song = (dir / "song.mml.qzr").string();
 
     // Offline first: the player's own start then finds the emulator running (-1) and goes on.

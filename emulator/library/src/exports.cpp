@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 
+#include "library_engine.h"
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/x68sound.h"
 
@@ -12,10 +13,6 @@ using qzr::emulator::Engine;
 using qzr::emulator::Output;
 using qzr::emulator::StartOptions;
 using qzr::emulator::StartResult;
-
-// Destroyed when the library is unloaded (or the process ends), which stops the output and
-// joins its threads as X68Sound_Free does.
-Engine gEngine;
 
 // Each thread keeps its own selected register, so writes from two threads never mix halves.
 thread_local std::uint8_t tSelectedRegister = 0;
@@ -36,7 +33,9 @@ int StartWith(Output output, std::intptr_t rate, std::intptr_t fm, std::intptr_t
     options.bufferCount = ToInt(bufferCount);
     options.latencyMs = ToInt(latencyMs);
     options.output = output;
-    return gEngine.Start(options) == StartResult::Started ? 0 : -1;
+    if (qzr::emulator::LibraryEngine().Start(options) != StartResult::Started) return -1;
+    qzr::emulator::OutputStarted();
+    return 0;
 }
 
 }  // namespace
@@ -49,12 +48,15 @@ extern "C" QZR_X68SOUND_API int X68Sound_Start(std::intptr_t rate, std::intptr_t
 }
 
 extern "C" QZR_X68SOUND_API int X68Sound_Free() noexcept {
-    gEngine.Stop();
+    qzr::emulator::Engine& engine = qzr::emulator::LibraryEngine();
+    engine.Stop();
+    // From inside a tick nothing stopped, and the threads still run.
+    if (engine.Active() == qzr::emulator::ActiveOutput::None) qzr::emulator::OutputStopped();
     return 0;
 }
 
 extern "C" QZR_X68SOUND_API int X68Sound_Reset() noexcept {
-    gEngine.Reset();
+    qzr::emulator::LibraryEngine().Reset();
     return 0;
 }
 
@@ -64,17 +66,18 @@ extern "C" QZR_X68SOUND_API int X68Sound_OpmReg(std::intptr_t reg) noexcept {
 }
 
 extern "C" QZR_X68SOUND_API int X68Sound_OpmPoke(std::intptr_t data) noexcept {
-    gEngine.Write(tSelectedRegister, LowByte(data));
+    qzr::emulator::LibraryEngine().Write(tSelectedRegister, LowByte(data));
     return 0;
 }
 
 extern "C" QZR_X68SOUND_API int X68Sound_TotalVolume(std::intptr_t volume) noexcept {
-    gEngine.SetTotalVolume(ToInt(volume));
+    qzr::emulator::LibraryEngine().SetTotalVolume(ToInt(volume));
     return 0;
 }
 
 extern "C" QZR_X68SOUND_API int X68Sound_BetwInt(std::intptr_t tickProcedure) noexcept {
-    gEngine.SetTickProcedure(reinterpret_cast<qzr::emulator::TickProcedure>(tickProcedure));
+    qzr::emulator::LibraryEngine().SetTickProcedure(
+        reinterpret_cast<qzr::emulator::TickProcedure>(tickProcedure));
     return 0;
 }
 
@@ -89,5 +92,6 @@ extern "C" QZR_X68SOUND_API int X68Sound_Render(std::intptr_t buffer,
     if (buffer == 0 || frames <= 0) return 0;
     const auto count = static_cast<std::size_t>(ToInt(frames));
     auto* samples = reinterpret_cast<std::int16_t*>(buffer);
-    return static_cast<int>(gEngine.Render(std::span<std::int16_t>(samples, count * 2)));
+    return static_cast<int>(
+        qzr::emulator::LibraryEngine().Render(std::span<std::int16_t>(samples, count * 2)));
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <type_traits>
 
-#include "compiler_test_support.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 
 namespace qzr::test {
 namespace {

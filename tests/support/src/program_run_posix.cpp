@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "compiler_test_support.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 
 namespace qzr::test {
 
