@@ -81,6 +81,8 @@ work=$(mktemp -d "$cache/build-$flavour.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 stage=$prefix
 jobs=${JOBS:-2}
+sse=""  # what the i686 toolchain file gives CMake's builds: SSE2 floating point
+[ "$flavour" = i686 ] && sse="-msse2 -mfpmath=sse"
 
 source_dir() {
     local dir
@@ -117,8 +119,7 @@ build_autotools() {
     local dir
     dir=$(source_dir "$name")
     echo "build-windows-deps: $name ($flavour)" >&2
-    local flags="-O2"
-    [ "$flavour" = i686 ] && flags="$flags -msse2 -mfpmath=sse"
+    local flags="-O2 $sse"
     mkdir -p "$work/$name"
     (cd "$work/$name" && "$dir/configure" --host="$flavour-w64-mingw32" --prefix="$stage" \
         --disable-shared --enable-static CC="$flavour-w64-mingw32-gcc-posix" CFLAGS="$flags" \
@@ -131,11 +132,16 @@ build flac -DBUILD_CXXLIBS=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD
     -DINSTALL_MANPAGES=OFF -DWITH_OGG=ON -DWITH_STACK_PROTECTOR=OFF -DWITH_FORTIFY_SOURCE=OFF
 build libvorbis
 build_autotools opus --disable-doc --disable-extra-programs --disable-stack-protector
-build libsndfile -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF \
+# libsndfile finds FLAC without its static mark, and would call it as a DLL.
+build libsndfile "-DCMAKE_C_FLAGS=$sse -DFLAC__NO_DLL" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF \
     -DENABLE_EXTERNAL_LIBS=ON -DINSTALL_MANPAGES=OFF -DBUILD_REGTEST=OFF
 build libsoxr -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DWITH_OPENMP=OFF -DWITH_LSR_BINDINGS=OFF
 
 rm -rf "$stage/share/doc" "$stage/share/man"
 touch "$prefix/.qzr-complete"
+# The prefixes of earlier recipes of this flavour are of no more use.
+for old in "$cache/$flavour"-*; do
+    [ "$old" = "$prefix" ] || rm -rf "$old"
+done
 echo "build-windows-deps: $flavour done in $((SECONDS - started)) s" >&2
 echo "$prefix"

@@ -1,7 +1,5 @@
 // qzr: the command line around the compiler, player and emulator. This file only parses the
 // command line; the subcommands live in qzr::tools.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <optional>
@@ -11,6 +9,7 @@
 #include "qzr/tools/build.h"
 #include "qzr/tools/channel_list.h"
 #include "qzr/tools/check.h"
+#include "qzr/tools/console.h"
 #include "qzr/tools/diff.h"
 #include "qzr/tools/info.h"
 #include "qzr/tools/play.h"
@@ -83,7 +82,8 @@ int RunRenderCommand(const RenderArgs& args) {
         }
         options.mutedChannels = args.solo.empty() ? *mask : static_cast<std::uint8_t>(~*mask);
     }
-    options.progressBar = isatty(fileno(stderr)) != 0;
+    options.progressBar = qzr::tools::IsAnsiTerminal(stderr);
+    if (options.output == "-") qzr::tools::UseBinaryStandardOutput();  // the WAV's bytes
     return qzr::tools::RunRender(options, stdout, stderr);
 }
 
@@ -148,7 +148,7 @@ int RunPlayCommand(const PlayArgs& args) {
     options.loops = args.loops;
     options.seconds = args.seconds;
     if (!args.watch.empty()) options.watch = args.watch;
-    options.terminal = isatty(fileno(stdout)) != 0;
+    options.terminal = qzr::tools::IsAnsiTerminal(stdout);
     return qzr::tools::RunPlay(options, stdout, stderr);
 }
 

@@ -2,8 +2,9 @@
 
 namespace qzr::tools {
 
-// Catches Ctrl-C (SIGINT) while alive, so playback can stop cleanly instead of dying mid-note;
-// the previous handling comes back when it is destroyed.
+// Catches Ctrl-C (SIGINT; on Windows the console's Ctrl-C and Ctrl-Break) while alive, so
+// playback can stop cleanly instead of dying mid-note; the previous handling comes back when it
+// is destroyed.
 class InterruptCatcher {
 public:
     InterruptCatcher();
