@@ -16,7 +16,9 @@ namespace qzr::emulator {
 bool InsideTick();
 
 // Steps the chip one native sample at a time: the ticks due before the sample, then at most one
-// queued write (after a requested reset), then the sample. Only the rendering thread calls it.
+// queued write (after a requested reset), then the sample. The samples up to the next tick that
+// find no write waiting are made as one block, which gives the same samples in less time. Only
+// the rendering thread calls it.
 class NativeRenderer {
 public:
     // `position` receives the number of the next sample to compute, for readers on any thread.
@@ -36,6 +38,10 @@ public:
 private:
     // Runs the ticks due before the next sample and hands the chip its write.
     void PrepareSample();
+    // How many samples, from the prepared one and at most `most`, need nothing before them.
+    std::size_t QuietRun(std::size_t most) const;
+    void Advance(std::size_t samples);
+    void RenderMetered(std::span<StereoSample> out);
     void RunTick();
 
     Chip& chip_;
@@ -46,6 +52,8 @@ private:
     bool tickEverySample_;
     std::uint64_t next_ = 0;
     ChannelMeters* meters_;
+    // The stems a metered block is made with (kept here: the rendering thread never allocates).
+    std::array<YM2151::ChannelFrame, 256> meterStems_{};
 };
 
 }  // namespace qzr::emulator
