@@ -6,6 +6,7 @@
 
 #include <QMimeData>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 #include <fstream>
 #include <sstream>
@@ -52,6 +53,43 @@ TEST(StudioWindow, FindingsAppearAsTypedAndGoWhenMended) {
     EXPECT_TRUE(WaitFor([&] { return window.HasSong(); }));
     EXPECT_EQ(window.DiagnosticList().count(), 0);
     EXPECT_TRUE(window.Editor().Diagnostics().empty());
+}
+
+// The compiles run beside the GUI thread; each text's result is given on the GUI thread once,
+// and never after a later text's. The texts are told apart by their count of errors.
+TEST(LiveCompiler, GivesEachLatestResultOnceOnTheGuiThread) {
+    std::vector<int> given;
+    bool onGuiThread = true;
+    LiveCompiler compiler([&](const qmml::Result& result) {
+        onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
+        given.push_back(result.errors);
+    });
+    const auto withErrors = [](int count) {
+        QByteArray text(kSource);
+        for (int i = 0; i < count; ++i) text += "ch1 q4\n";
+        return text;
+    };
+    const auto change = [&](int errors) {
+        compiler.SourceChanged(withErrors(errors), ".", "s.opm.qmml");
+    };
+    const auto settle = [&] { QTest::qWait(LiveCompiler::kQuietMs * 3); };
+
+    change(1);  // a burst of typing: only its last text is compiled
+    change(2);
+    change(3);
+    settle();
+    EXPECT_EQ(given, std::vector<int>({3}));
+    change(4);  // asked for at once: given now, and not again from the thread
+    compiler.CompileNow();
+    EXPECT_EQ(given, std::vector<int>({3, 4}));
+    settle();
+    change(5);  // the compile under way, or done, when asked for: given once all the same
+    QTest::qWait(LiveCompiler::kQuietMs + 1);
+    compiler.CompileNow();
+    change(6);
+    settle();
+    EXPECT_EQ(given, std::vector<int>({3, 4, 5, 6}));
+    EXPECT_TRUE(onGuiThread);
 }
 
 TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
