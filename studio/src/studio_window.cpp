@@ -52,6 +52,7 @@ StudioWindow::StudioWindow(QWidget* parent)
       tracker_(new TrackerView),
       diagnostics_(new QListWidget),
       status_(new QLabel("Ready")),
+      audioLoad_(new QLabel),
       compiler_([this](const qmml::Result& result) { Compiled(result); }) {
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
@@ -72,6 +73,9 @@ StudioWindow::StudioWindow(QWidget* parent)
     diagnostics_->setAccessibleName("Diagnostics");
     status_->setAccessibleName("Status");
     statusBar()->addWidget(status_, 1);
+    audioLoad_->setAccessibleName("Audio load");
+    audioLoad_->setToolTip("The share of the sound's time the emulator takes to make it");
+    statusBar()->addPermanentWidget(audioLoad_);
     BuildMenus();
     new QmmlHighlighter(editor_->document());
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { TextChanged(); });
@@ -264,7 +268,12 @@ void StudioWindow::StopPlaying() {
     playing_ = false;
     editor_->SetPlaying({});
     for (QProgressBar* meter : meters_) meter->setValue(0);
+    audioLoad_->clear();
     SetStatus("Stopped");
+}
+
+emulator::OutputLoad StudioWindow::AudioLoad() const {
+    return playback_ ? playback_->Load() : emulator::OutputLoad{};
 }
 
 int StudioWindow::PlayingRow() const { return playing_ ? playback_->Row() : 0; }
@@ -276,6 +285,9 @@ void StudioWindow::ShowPosition() {
     tracker_->ShowRow(row);
     const auto levels = playback_->TakeChannelLevels();
     for (std::size_t c = 0; c < meters_.size(); ++c) meters_[c]->setValue(MeterPercent(levels[c]));
+    const emulator::OutputLoad load = playback_->Load();
+    audioLoad_->setText(QString("Audio %1 %").arg(std::lround(100 * load.averageShare)) +
+                        (load.lateChunks > 0 ? QString(", %1 late").arg(load.lateChunks) : ""));
     SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) +
               (playback_->OnSilentClock() ? " (no sound device: on the silent clock)" : ""));
 }

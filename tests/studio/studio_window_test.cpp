@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QMimeData>
 #include <QTest>
 #include <QThread>
@@ -109,6 +110,14 @@ TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
                playing.end();
     }));
     EXPECT_TRUE(window.StatusText().startsWith("Playing row")) << window.StatusText().toStdString();
+    // The audio side says how it keeps up: it has made chunks, and the load is shown.
+    EXPECT_GT(window.AudioLoad().chunks, 0u);
+    const auto labels = window.findChildren<QLabel*>();
+    const auto audioLoad = std::find_if(labels.begin(), labels.end(), [](const QLabel* label) {
+        return label->accessibleName() == "Audio load";
+    });
+    ASSERT_NE(audioLoad, labels.end());
+    EXPECT_TRUE(WaitFor([&] { return (*audioLoad)->text().startsWith("Audio "); }));
     // The tracker follows, its rows the song's own.
     EXPECT_TRUE(WaitFor([&] { return window.Tracker().ShownRow() >= 32; }));
     EXPECT_EQ(window.Tracker().CellText(32, 0), "E-4 on");

@@ -164,6 +164,7 @@ std::uint8_t LivePlayback::MutedChannels() const { return impl_->muted; }
 emulator::Engine::ChannelPeaks LivePlayback::TakeChannelLevels() {
     return impl_->engine.TakeChannelPeaks();
 }
+emulator::OutputLoad LivePlayback::Load() const { return impl_->engine.Load(); }
 void LivePlayback::SetTickLimit(std::uint64_t ticks) { impl_->port.SetTickLimit(ticks); }
 
 void LivePlayback::Stop() {

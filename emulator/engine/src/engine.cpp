@@ -7,6 +7,7 @@
 #include "audio_device.h"
 #include "frame_renderer.h"
 #include "native_renderer.h"
+#include "output_load_meter.h"
 #include "silent_clock.h"
 #include "write_queue.h"
 
@@ -48,6 +49,7 @@ struct Engine::Impl {
     std::atomic<std::uint64_t> position{0};
     std::atomic<bool> running{false};
     NativeRenderer::ChannelMeters meters{};
+    OutputLoadMeter load;
 
     // Read without the lock, so that a tick may ask while an offline pull holds it.
     std::atomic<ActiveOutput> active{ActiveOutput::None};
@@ -80,11 +82,12 @@ StartResult Engine::Start(const StartOptions& options) {
         s.chip->Reset();
         s.queue.Clear();
         for (auto& meter : s.meters) meter.store(0);
+        s.load.Clear();
         s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options,
                                                     options.channelMeters ? &s.meters : nullptr);
         const bool stems = options.channelStems && options.output == Output::Offline;
         s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate,
-                                         options.fmEnabled, s.volume, stems);
+                                         options.fmEnabled, s.volume, s.load, stems);
         if (!s.frames) {
             s.StopLocked();
             return StartResult::Failed;
@@ -103,7 +106,7 @@ StartResult Engine::Start(const StartOptions& options) {
             }
         }
         PacingClock& clock = options.clock != nullptr ? *options.clock : SteadyPacingClock();
-        s.silentClock = std::make_unique<SilentClock>(*s.frames, options.sampleRate, clock);
+        s.silentClock = std::make_unique<SilentClock>(*s.frames, options.sampleRate, clock, s.load);
         s.active.store(ActiveOutput::SilentClock);
         return StartResult::Started;
     } catch (const std::exception&) {
@@ -173,6 +176,8 @@ Engine::ChannelPeaks Engine::TakeChannelPeaks() {
     }
     return peaks;
 }
+
+OutputLoad Engine::Load() const { return impl_->load.Read(); }
 
 std::uint64_t Engine::NativeSamplePosition() const {
     return impl_->position.load(std::memory_order_relaxed);

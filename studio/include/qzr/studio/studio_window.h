@@ -65,6 +65,9 @@ public:
         return meters_.at(static_cast<std::size_t>(channel))->value();
     }
 
+    // How the audio side keeps up while playing (shown as the audio load in the status bar).
+    emulator::OutputLoad AudioLoad() const;
+
     SourceEditor& Editor() { return *editor_; }
     TrackerView& Tracker() { return *tracker_; }
     QListWidget& DiagnosticList() { return *diagnostics_; }
@@ -121,6 +124,7 @@ private:
     std::vector<QProgressBar*> meters_;
     std::uint8_t muted_ = 0;
     QLabel* status_;
+    QLabel* audioLoad_;
     LiveCompiler compiler_;
     QTimer position_;
     std::optional<CompiledSong> song_;  // the last source that compiled

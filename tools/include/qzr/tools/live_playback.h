@@ -50,6 +50,8 @@ public:
     // Each chip channel's loudest value (0 to 32,768) since the last call; all 0 unless started
     // with meters.
     emulator::Engine::ChannelPeaks TakeChannelLevels();
+    // How the output keeps up since Start (the engine's OutputLoad); any thread.
+    emulator::OutputLoad Load() const;
     // Lets only the first `ticks` ticks of the next Play reach the player, then releases the
     // notes (0: no limit).
     void SetTickLimit(std::uint64_t ticks);

@@ -67,6 +67,17 @@ struct StartOptions {
     bool channelMeters = false;
 };
 
+// How the rendering thread keeps up with a real-time output since Start: the chunks it rendered,
+// those the silent clock made too late for a device holding two of them (an underrun), and the
+// time rendering took against the time the sound lasts, on average and in the busiest chunk (a
+// share of 1 would just keep up).
+struct OutputLoad {
+    std::uint64_t chunks = 0;
+    std::uint64_t lateChunks = 0;
+    double averageShare = 0;
+    double busiestShare = 0;
+};
+
 // Values per output frame of RenderWithStems' stems: each chip channel's left and right.
 inline constexpr std::size_t kStemValuesPerFrame = 2 * std::tuple_size_v<YM2151::ChannelFrame>;
 
@@ -123,6 +134,9 @@ public:
     // otherwise.
     using ChannelPeaks = std::array<int, std::tuple_size_v<YM2151::ChannelFrame>>;
     ChannelPeaks TakeChannelPeaks();
+
+    // Any thread.
+    OutputLoad Load() const;
 
     // The native sample about to be computed; inside a tick, the sample the tick precedes.
     std::uint64_t NativeSamplePosition() const;
