@@ -123,6 +123,8 @@ void StudioWindow::BuildMenus() {
     play->addAction("Play from the &bar", QKeySequence(Qt::Key_F7), this,
                     [this] { PlayFromBar(); });
     play->addAction("&Stop", QKeySequence(Qt::Key_F8), this, [this] { StopPlaying(); });
+    play->addAction("&Loop the selected bars", QKeySequence(Qt::Key_F9), this,
+                    [this] { LoopSelectedBars(); });
 }
 
 QWidget* StudioWindow::BuildChannelStrip() {
@@ -235,11 +237,31 @@ void StudioWindow::PlayFromCursor() {
 void StudioWindow::PlayFromBar() {
     compiler_.CompileNow();
     if (!song_) return Play(0);
-    const int row = RowAtCursor(song_->events, editor_->CursorPlace()).value_or(0);
-    Play(static_cast<int>(row / song_->barRows * song_->barRows));
+    Play(BarStart(RowAtCursor(song_->events, editor_->CursorPlace()).value_or(0)));
 }
 
-void StudioWindow::Play(int row) {
+int StudioWindow::BarStart(int row) const {
+    return static_cast<int>(row / song_->barRows * song_->barRows);
+}
+
+void StudioWindow::LoopSelectedBars() {
+    compiler_.CompileNow();
+    if (!song_) return Play(0);
+    const auto [start, end] = editor_->SelectionPlaces();
+    int first = RowAtCursor(song_->events, start).value_or(0);
+    int last = RowAtCursor(song_->events, end).value_or(first);
+    if (last < first) std::swap(first, last);
+    first = BarStart(first);
+    const auto past =
+        static_cast<int>(std::min<std::int64_t>(BarStart(last) + song_->barRows, song_->rowCount));
+    Play(first, tools::LivePlayback::RowLoop{first, past - first});
+}
+
+std::optional<tools::LivePlayback::RowLoop> StudioWindow::Loop() const {
+    return playing_ ? playback_->Loop() : std::nullopt;
+}
+
+void StudioWindow::Play(int row, std::optional<tools::LivePlayback::RowLoop> loop) {
     compiler_.CompileNow();
     if (!song_) {
         SetStatus("Nothing to play: the source does not compile");
@@ -252,7 +274,9 @@ void StudioWindow::Play(int row) {
     }
     playback_->SetMutedChannels(muted_);
     std::string error;
-    if (!playback_->Play(SongImage(song_->kind, song_->bytes), row, error)) {
+    const SongImage song(song_->kind, song_->bytes);
+    if (!(loop ? playback_->PlayLoop(song, *loop, row, error)
+               : playback_->Play(song, row, error))) {
         SetStatus(QString::fromStdString(error));
         return;
     }
@@ -288,7 +312,16 @@ void StudioWindow::ShowPosition() {
     const emulator::OutputLoad load = playback_->Load();
     audioLoad_->setText(QString("Audio %1 %").arg(std::lround(100 * load.averageShare)) +
                         (load.lateChunks > 0 ? QString(", %1 late").arg(load.lateChunks) : ""));
-    SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) +
+    QString looping;
+    if (const auto loop = playback_->Loop()) {
+        const auto bar = [this](int r) { return r / song_->barRows + 1; };
+        const int firstBar = static_cast<int>(bar(loop->first));
+        const int lastBar = static_cast<int>(bar(loop->first + loop->count - 1));
+        looping = firstBar == lastBar
+                      ? QString(", looping bar %1").arg(firstBar)
+                      : QString(", looping bars %1 to %2").arg(firstBar).arg(lastBar);
+    }
+    SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) + looping +
               (playback_->OnSilentClock() ? " (no sound device: on the silent clock)" : ""));
 }
 

@@ -159,6 +159,62 @@ TEST(StudioWindow, PlaysFromTheCursorsBar) {
     }
 }
 
+// The bars a selection touches loop (the cursor's bar without a selection), at one tick a row
+// here, so a 64-row bar lasts 0.32 s; an edit that compiles goes on looping the same bars.
+TEST(StudioWindow, LoopsTheSelectedBarsThroughAnEdit) {
+    struct Case {
+        SourcePlace from;
+        SourcePlace to;  // just past the selection
+        tools::LivePlayback::RowLoop loop;
+        const char* status;
+    };
+    const Case cases[] = {
+        {{kTuneLine, 25}, {kTuneLine, 25}, {64, 64}, "looping bar 2"},  // the cursor in "g1"
+        {{kTuneLine, 17}, {kTuneLine, 19}, {0, 64}, "looping bar 1"},   // "e4" selected
+        {{kTuneLine, 14}, {kTuneLine + 1, 17}, {0, 128}, "looping bars 1 to 2"},
+    };
+    QString source(kSource);
+    source.replace("#speed 6", "#speed 1");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        StudioWindow window;
+        window.Editor().setPlainText(source);
+        window.Editor().MoveCursorTo(c.to);
+        QTextCursor cursor = window.Editor().textCursor();
+        const int end = cursor.position();
+        window.Editor().MoveCursorTo(c.from);
+        cursor.setPosition(window.Editor().textCursor().position());
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        window.Editor().setTextCursor(cursor);
+        window.LoopSelectedBars();
+        ASSERT_TRUE(window.Playing()) << window.StatusText().toStdString();
+        EXPECT_EQ(window.PlayedFrom(), c.loop.first);
+        EXPECT_EQ(window.Loop(), c.loop);
+        // Round and round: the row comes back to the loop's start and never leaves the loop.
+        const auto inLoop = [&](int row) {
+            return row >= c.loop.first && row < c.loop.first + c.loop.count;
+        };
+        const auto comesRound = [&] {
+            int highest = -1;
+            for (int i = 0; i < 300; ++i, QTest::qWait(10)) {
+                const int row = window.PlayingRow();
+                if (!inLoop(row)) return false;
+                if (row < highest) return true;
+                highest = std::max(highest, row);
+            }
+            return false;
+        };
+        EXPECT_TRUE(comesRound());
+        EXPECT_TRUE(WaitFor([&] { return window.StatusText().contains(c.status); }))
+            << window.StatusText().toStdString();
+        window.Editor().setPlainText(QString(source).replace("#title Studio", "#title Edited"));
+        window.CompileNow();
+        EXPECT_EQ(window.Loop(), c.loop);
+        EXPECT_TRUE(comesRound());
+        window.StopPlaying();
+    }
+}
+
 // A muted channel falls silent at once (its meter at 0) while the others play on; solo hears
 // one channel alone, and solo of it again gives every channel back.
 TEST(StudioWindow, MuteAndSoloSilenceChannelsAtOnce) {

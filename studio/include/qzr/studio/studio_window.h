@@ -49,8 +49,13 @@ public:
     void PlayFromCursor();
     // From the start of the bar the cursor's event is in.
     void PlayFromBar();
+    // Plays the bars the selection touches (the cursor's bar when nothing is selected) over and
+    // over; an edit that compiles goes on looping them.
+    void LoopSelectedBars();
     void StopPlaying();
     bool Playing() const { return playing_; }
+    // The rows looped while a loop plays.
+    std::optional<tools::LivePlayback::RowLoop> Loop() const;
     // The row the last Play started from, and the song's row playing now.
     int PlayedFrom() const { return playedFrom_; }
     int PlayingRow() const;
@@ -105,7 +110,9 @@ private:
     void ApplyMutes();
     void TextChanged();
     void Compiled(const qmml::Result& result);
-    void Play(int row);
+    void Play(int row, std::optional<tools::LivePlayback::RowLoop> loop = {});
+    // The first row of the bar `row` is in.
+    int BarStart(int row) const;
     void ShowPosition();
     void SetStatus(const QString& text);
     void UpdateTitle();
