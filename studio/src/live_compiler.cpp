@@ -4,6 +4,8 @@
 #include <new>
 #include <span>
 
+#include "qzr/studio/classic_source.h"
+
 namespace qzr::studio {
 
 LiveCompiler::LiveCompiler(Done done) : done_(std::move(done)) {
@@ -23,14 +25,17 @@ void LiveCompiler::SourceChanged(QByteArray text, std::filesystem::path folder, 
 }
 
 qmml::Result LiveCompiler::Compile(const Source& source) {
-    qmml::Options options;
-    options.sourceName = source.name;
-    options.baseFolder = source.folder;
-    options.mapEvents = true;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.text.constData());
+    const std::span text(bytes, static_cast<std::size_t>(source.text.size()));
     try {
-        return qmml::Compile(std::span(bytes, static_cast<std::size_t>(source.text.size())),
-                             options);
+        if (const auto kind = ClassicKindOf(source.name)) {
+            return CompileClassic(text, *kind, source.folder, source.folder / source.name);
+        }
+        qmml::Options options;
+        options.sourceName = source.name;
+        options.baseFolder = source.folder;
+        options.mapEvents = true;
+        return qmml::Compile(text, options);
     } catch (const std::bad_alloc&) {
         // Nothing may leave the compile's thread or the GUI's event loop as an exception.
         qmml::Result result;

@@ -24,6 +24,8 @@
 #include "qzr/compiler/qmml_limits.h"
 #include "qzr/format/song_image.h"
 #include "qzr/format/ym2151_registers.h"
+#include "qzr/studio/classic_highlighter.h"
+#include "qzr/studio/classic_source.h"
 #include "qzr/studio/qmml_highlighter.h"
 
 namespace qzr::studio {
@@ -31,6 +33,8 @@ namespace {
 
 constexpr int kPositionPeriodMs = 33;  // the screen's pace, near enough
 constexpr const char* kUntitled = "untitled.opm.qmml";
+constexpr const char* kSourceFilter =
+    "Song sources (*.qmml *.mml);;qzr MML (*.qmml);;Classic MML (*.mml);;All files (*)";
 
 // A level meter shows the 60 dB below full scale: 0 % is -60 dBFS or less (and silence).
 constexpr double kMeterRangeDb = 60;
@@ -77,7 +81,7 @@ StudioWindow::StudioWindow(QWidget* parent)
     audioLoad_->setToolTip("The share of the sound's time the emulator takes to make it");
     statusBar()->addPermanentWidget(audioLoad_);
     BuildMenus();
-    new QmmlHighlighter(editor_->document());
+    ChooseHighlighter();
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { TextChanged(); });
     connect(diagnostics_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         editor_->MoveCursorTo(
@@ -332,6 +336,16 @@ void StudioWindow::SetStatus(const QString& text) {
     status_->setAccessibleDescription(text);
 }
 
+void StudioWindow::ChooseHighlighter() {
+    const std::optional<SongKind> classic = ClassicKindOf(path_);
+    if (highlighter_ != nullptr && classic == highlighted_) return;
+    delete highlighter_;
+    highlighted_ = classic;
+    highlighter_ = classic ? static_cast<QSyntaxHighlighter*>(
+                                 new ClassicHighlighter(editor_->document(), *classic))
+                           : new QmmlHighlighter(editor_->document());
+}
+
 void StudioWindow::UpdateTitle() {
     const QString name =
         path_.empty() ? QString(kUntitled) : QString::fromStdString(path_.filename().string());
@@ -350,6 +364,7 @@ bool StudioWindow::OpenFile(const std::filesystem::path& path, QString& error) {
         return false;
     }
     path_ = path;
+    ChooseHighlighter();
     editor_->setPlainText(QString::fromUtf8(reinterpret_cast<const char*>(bytes->data()),
                                             static_cast<qsizetype>(bytes->size())));
     editor_->document()->setModified(false);
@@ -371,6 +386,7 @@ bool StudioWindow::SaveTo(const std::filesystem::path& path, QString& error) {
     }
     const bool renamed = path != path_;
     path_ = path;
+    ChooseHighlighter();
     editor_->document()->setModified(false);
     // The voice files are found beside the source: a new folder may change the song.
     if (renamed) TextChanged();
@@ -462,8 +478,8 @@ bool StudioWindow::SaveIfAsked() {
 
 void StudioWindow::OpenAsked() {
     if (!SaveIfAsked()) return;
-    const QString chosen = QFileDialog::getOpenFileName(this, "Open a song source", QString(),
-                                                        "qzr MML (*.qmml);;All files (*)");
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, "Open a song source", QString(), kSourceFilter);
     if (chosen.isEmpty()) return;
     QString error;
     if (!OpenFile(chosen.toStdString(), error)) QMessageBox::warning(this, "qzrstudio", error);
@@ -473,7 +489,7 @@ void StudioWindow::SaveAsked(bool choosePath) {
     std::filesystem::path target = path_;
     if (choosePath || target.empty()) {
         const QString chosen = QFileDialog::getSaveFileName(this, "Save the song source",
-                                                            QString(kUntitled), "qzr MML (*.qmml)");
+                                                            QString(kUntitled), kSourceFilter);
         if (chosen.isEmpty()) return;
         target = chosen.toStdString();
     }

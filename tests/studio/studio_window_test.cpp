@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "qzr/studio/classic_source.h"
 #include "qzr/test_support/temp_dir.h"
 #include "qzr/tools/sound_file.h"
 
@@ -213,6 +214,47 @@ TEST(StudioWindow, LoopsTheSelectedBarsThroughAnEdit) {
         EXPECT_TRUE(comesRound());
         window.StopPlaying();
     }
+}
+
+// A classic source compiles to the song its qmml twin builds, its events mapped to their lines,
+// and plays from the cursor in the window like a qmml source.
+TEST(StudioWindow, AClassicSourceCompilesMapsAndPlaysFromTheCursor) {
+    const std::filesystem::path examples = QZR_SOURCE_DIR "/examples";
+    const auto read = [&](const char* name) {
+        std::ifstream in(examples / name, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string bytes = text.str();
+        return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    };
+    const std::vector<std::uint8_t> classic = read("harbour_lights.opm.mml");
+    const qmml::Result result =
+        CompileClassic(classic, SongKind::OPM, examples, examples / "harbour_lights.opm.mml");
+    const std::vector<std::uint8_t> twin = read("harbour_lights.opm.qmml");
+    qmml::Options options;
+    options.sourceName = "harbour_lights.opm.qmml";
+    options.baseFolder = examples;
+    ASSERT_TRUE(result.Ok());
+    EXPECT_EQ(result.song, qmml::Compile(twin, options).song);
+    ASSERT_FALSE(result.events.empty());
+    // ch1's first notes: "a4." on line 22, then "b8" on line 23 at row 24.
+    EXPECT_EQ(result.events[0], (qmml::MappedEvent{0, 0, 24, 22, 1, true}));
+    EXPECT_EQ(result.events[1], (qmml::MappedEvent{0, 24, 8, 23, 1, true}));
+    for (std::size_t i = 1; i < result.events.size(); ++i) {
+        const auto& a = result.events[i - 1];
+        const auto& b = result.events[i];
+        ASSERT_TRUE(a.channel < b.channel || (a.channel == b.channel && a.row <= b.row)) << i;
+    }
+
+    StudioWindow window;
+    QString error;
+    ASSERT_TRUE(window.OpenFile(examples / "harbour_lights.opm.mml", error)) << error.toStdString();
+    window.Editor().MoveCursorTo({23, 1});
+    window.PlayFromCursor();
+    ASSERT_TRUE(window.Playing()) << window.StatusText().toStdString();
+    EXPECT_EQ(window.PlayedFrom(), 24);
+    EXPECT_EQ(window.DiagnosticList().count(), 0);
+    window.StopPlaying();
 }
 
 // A muted channel falls silent at once (its meter at 0) while the others play on; solo hears

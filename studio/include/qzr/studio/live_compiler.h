@@ -14,7 +14,8 @@
 namespace qzr::studio {
 
 // Compiles the editor's text a moment after the last keystroke (debounced), in memory, with the
-// event map; the voice files are read relative to the source's folder. The compile runs on a
+// event map: a qmml source, or a classic one when its name says so (CompileClassic); the voice
+// files are read relative to the source's folder. The compile runs on a
 // thread of its own, so typing never waits for it (the largest source takes about 0.1 s); its
 // result goes to `done` on the GUI thread, and only while it is still the text's latest: a
 // result overtaken by another edit is dropped.

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QSyntaxHighlighter>
 #include <QTimer>
 #include <QToolButton>
 #include <filesystem>
@@ -116,6 +117,8 @@ private:
     void ShowPosition();
     void SetStatus(const QString& text);
     void UpdateTitle();
+    // The colours of a classic source or of a qmml one, by the file's name.
+    void ChooseHighlighter();
     bool SaveIfAsked();  // false: cancelled
     void OpenAsked();
     void SaveAsked(bool choosePath);
@@ -132,6 +135,8 @@ private:
     std::uint8_t muted_ = 0;
     QLabel* status_;
     QLabel* audioLoad_;
+    QSyntaxHighlighter* highlighter_ = nullptr;  // owned by the editor's document
+    std::optional<SongKind> highlighted_;        // the classic source's chip it colours for
     LiveCompiler compiler_;
     QTimer position_;
     std::optional<CompiledSong> song_;  // the last source that compiled
