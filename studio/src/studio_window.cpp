@@ -32,6 +32,8 @@ namespace qzr::studio {
 namespace {
 
 constexpr int kPositionPeriodMs = 33;  // the screen's pace, near enough
+// Native samples an oscilloscope is given each time, about 37 ms: half of them are shown.
+constexpr std::size_t kScopeSamples = 2048;
 constexpr const char* kUntitled = "untitled.opm.qmml";
 constexpr const char* kSourceFilter =
     "Song sources (*.qmml *.mml);;qzr MML (*.qmml);;Classic MML (*.mml);;All files (*)";
@@ -137,6 +139,8 @@ QWidget* StudioWindow::BuildChannelStrip() {
     layout->setContentsMargins(0, 0, 0, 0);
     for (int c = 0; c < ym2151::kChannelCount; ++c) {
         auto* column = new QVBoxLayout;
+        auto* scope = new ChannelScope;
+        scope->setAccessibleName(QString("Waveform of channel %1").arg(c + 1));
         auto* meter = new QProgressBar;
         meter->setOrientation(Qt::Vertical);
         meter->setRange(0, 100);
@@ -149,10 +153,12 @@ QWidget* StudioWindow::BuildChannelStrip() {
         mute->setAccessibleName(QString("Mute channel %1").arg(c + 1));
         mute->setToolTip(QString("Mute channel %1 (Ctrl+%1; Ctrl+Shift+%1: solo)").arg(c + 1));
         connect(mute, &QToolButton::toggled, this, [this, c](bool on) { SetMuted(c, on); });
+        column->addWidget(scope);
         column->addWidget(meter, 1, Qt::AlignHCenter);
         column->addWidget(mute);
         layout->addLayout(column);
         meters_.push_back(meter);
+        scopes_.push_back(scope);
         muteButtons_.push_back(mute);
         const Qt::Key digit = static_cast<Qt::Key>(Qt::Key_1 + c);
         auto* muteKey = new QAction(this);
@@ -296,6 +302,7 @@ void StudioWindow::StopPlaying() {
     playing_ = false;
     editor_->SetPlaying({});
     for (QProgressBar* meter : meters_) meter->setValue(0);
+    for (ChannelScope* scope : scopes_) scope->Show({});
     audioLoad_->clear();
     SetStatus("Stopped");
 }
@@ -313,6 +320,7 @@ void StudioWindow::ShowPosition() {
     tracker_->ShowRow(row);
     const auto levels = playback_->TakeChannelLevels();
     for (std::size_t c = 0; c < meters_.size(); ++c) meters_[c]->setValue(MeterPercent(levels[c]));
+    ShowScopes();
     const emulator::OutputLoad load = playback_->Load();
     audioLoad_->setText(QString("Audio %1 %").arg(std::lround(100 * load.averageShare)) +
                         (load.lateChunks > 0 ? QString(", %1 late").arg(load.lateChunks) : ""));
@@ -327,6 +335,16 @@ void StudioWindow::ShowPosition() {
     }
     SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) + looping +
               (playback_->OnSilentClock() ? " (no sound device: on the silent clock)" : ""));
+}
+
+void StudioWindow::ShowScopes() {
+    scopeSamples_.resize(kScopeSamples);
+    const std::size_t copied = playback_->CopyChannelSamples(scopeSamples_);
+    std::vector<std::int16_t> channel(copied);
+    for (std::size_t c = 0; c < scopes_.size(); ++c) {
+        for (std::size_t i = 0; i < copied; ++i) channel[i] = scopeSamples_[i][c];
+        scopes_[c]->Show(channel);
+    }
 }
 
 void StudioWindow::SetStatus(const QString& text) {

@@ -200,11 +200,13 @@ void PlayingTick() {
 }
 
 // Samples are made in blocks between the ticks; one sample a call must give the same samples,
-// meters and stems.
+// meters, oscilloscope samples and stems.
 TEST(EngineOffline, BlocksBetweenTicksGiveWhatOneSampleACallGives) {
     struct Made {
         std::vector<StereoSample> frames;
         Engine::ChannelPeaks peaks{};
+        std::vector<ChannelSamples> recent = std::vector<ChannelSamples>(1024);
+        std::size_t recentCopied = 0;
         std::vector<std::int16_t> mix;
         std::vector<std::int16_t> stems;
     };
@@ -222,6 +224,7 @@ TEST(EngineOffline, BlocksBetweenTicksGiveWhatOneSampleACallGives) {
             EXPECT_EQ(engine.RenderNative(std::span(made.frames).subspan(at, count)), count);
         }
         made.peaks = engine.TakeChannelPeaks();
+        made.recentCopied = engine.CopyChannelSamples(made.recent);
         return made;
     };
     const Made whole = make(false, 40'000);
@@ -234,8 +237,16 @@ TEST(EngineOffline, BlocksBetweenTicksGiveWhatOneSampleACallGives) {
         EXPECT_TRUE(blocks.frames == whole.frames);
         EXPECT_TRUE(single.frames == whole.frames);
         EXPECT_EQ(blocks.peaks, single.peaks);
+        EXPECT_TRUE(blocks.recent == single.recent);
+        EXPECT_EQ(blocks.recentCopied, meters ? 1024u : 0u);
         if (meters) {
             EXPECT_GT(*std::min_element(blocks.peaks.begin(), blocks.peaks.begin() + 4), 0);
+            // The oscilloscopes' samples: the four playing channels move, the rest are still.
+            for (std::size_t c = 0; c < 8; ++c) {
+                const bool moves = std::any_of(blocks.recent.begin(), blocks.recent.end(),
+                                               [c](const ChannelSamples& s) { return s[c] != 0; });
+                EXPECT_EQ(moves, c < 4) << "channel " << c;
+            }
         }
     }
 

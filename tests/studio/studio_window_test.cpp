@@ -257,20 +257,25 @@ TEST(StudioWindow, AClassicSourceCompilesMapsAndPlaysFromTheCursor) {
     window.StopPlaying();
 }
 
-// A muted channel falls silent at once (its meter at 0) while the others play on; solo hears
-// one channel alone, and solo of it again gives every channel back.
+// A muted channel falls silent at once (its meter at 0, its oscilloscope flat) while the others
+// play on; solo hears one channel alone, and solo of it again gives every channel back.
 TEST(StudioWindow, MuteAndSoloSilenceChannelsAtOnce) {
     StudioWindow window;
     window.Editor().setPlainText(kSource);
     window.PlayFromStart();
     ASSERT_TRUE(window.Playing());
     ASSERT_TRUE(WaitFor([&] { return window.MeterLevel(0) > 0 && window.MeterLevel(1) > 0; }));
+    // The oscilloscopes draw the two channels playing, and the others flat.
+    EXPECT_TRUE(WaitFor([&] { return window.Scope(0).Peak() > 0 && window.Scope(1).Peak() > 0; }));
+    EXPECT_EQ(window.Scope(2).Peak(), 0);
     window.SetMuted(1, true);
     EXPECT_EQ(window.MutedChannels(), 0b10);
     // The meters show the loudest value since the last look: give them a frame or two.
     QTest::qWait(100);
     EXPECT_TRUE(WaitFor([&] { return window.MeterLevel(1) == 0; }));
+    EXPECT_TRUE(WaitFor([&] { return window.Scope(1).Peak() == 0; }));
     EXPECT_GT(window.MeterLevel(0), 0);
+    EXPECT_GT(window.Scope(0).Peak(), 0);
     window.Solo(1);
     EXPECT_EQ(window.MutedChannels(), 0b1111'1101);
     QTest::qWait(100);

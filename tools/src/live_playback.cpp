@@ -202,6 +202,9 @@ std::uint8_t LivePlayback::MutedChannels() const { return impl_->muted; }
 emulator::Engine::ChannelPeaks LivePlayback::TakeChannelLevels() {
     return impl_->engine.TakeChannelPeaks();
 }
+std::size_t LivePlayback::CopyChannelSamples(std::span<emulator::ChannelSamples> out) const {
+    return impl_->engine.CopyChannelSamples(out);
+}
 emulator::OutputLoad LivePlayback::Load() const { return impl_->engine.Load(); }
 void LivePlayback::SetTickLimit(std::uint64_t ticks) { impl_->port.SetTickLimit(ticks); }
 

@@ -49,6 +49,7 @@ struct Engine::Impl {
     std::atomic<std::uint64_t> position{0};
     std::atomic<bool> running{false};
     NativeRenderer::ChannelMeters meters{};
+    ChannelScopeRing scopes;
     OutputLoadMeter load;
 
     // Read without the lock, so that a tick may ask while an offline pull holds it.
@@ -82,9 +83,12 @@ StartResult Engine::Start(const StartOptions& options) {
         s.chip->Reset();
         s.queue.Clear();
         for (auto& meter : s.meters) meter.store(0);
+        s.scopes.Clear();
         s.load.Clear();
-        s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options,
-                                                    options.channelMeters ? &s.meters : nullptr);
+        s.native = std::make_unique<NativeRenderer>(
+            *s.chip, s.queue, s.tick, s.position, options,
+            options.channelMeters ? std::optional<NativeRenderer::Metering>({s.meters, s.scopes})
+                                  : std::nullopt);
         const bool stems = options.channelStems && options.output == Output::Offline;
         s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate,
                                          options.fmEnabled, s.volume, s.load, stems);
@@ -175,6 +179,10 @@ Engine::ChannelPeaks Engine::TakeChannelPeaks() {
         peaks[c] = impl_->meters[c].exchange(0, std::memory_order_relaxed);
     }
     return peaks;
+}
+
+std::size_t Engine::CopyChannelSamples(std::span<ChannelSamples> out) const {
+    return impl_->scopes.CopyLatest(out);
 }
 
 OutputLoad Engine::Load() const { return impl_->load.Read(); }

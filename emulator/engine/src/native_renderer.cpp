@@ -14,14 +14,14 @@ bool InsideTick() { return tInsideTick; }
 NativeRenderer::NativeRenderer(Chip& chip, WriteQueue& queue,
                                const std::atomic<TickProcedure>& tick,
                                std::atomic<std::uint64_t>& position, const StartOptions& options,
-                               ChannelMeters* meters)
+                               std::optional<Metering> metering)
     : chip_(chip),
       queue_(queue),
       tick_(tick),
       position_(position),
       schedule_(options.clockHz, static_cast<std::uint64_t>(std::max(options.tickPeriodMs, 1))),
       tickEverySample_(options.tickEverySample),
-      meters_(meters) {
+      metering_(metering) {
     position_.store(0, std::memory_order_relaxed);
 }
 
@@ -50,7 +50,7 @@ void NativeRenderer::Advance(std::size_t samples) {
 }
 
 void NativeRenderer::Render(std::span<StereoSample> out) {
-    if (meters_ != nullptr) return RenderMetered(out);
+    if (metering_) return RenderMetered(out);
     while (!out.empty()) {
         PrepareSample();
         const std::span<StereoSample> run = out.first(QuietRun(out.size()));
@@ -68,6 +68,7 @@ void NativeRenderer::RenderMetered(std::span<StereoSample> out) {
         const std::span<YM2151::ChannelFrame> stems(meterStems_.data(), count);
         chip_.GenerateBlockWithStems(out.first(count), stems);
         for (const YM2151::ChannelFrame& frame : stems) {
+            metering_->scopes.Push(frame);
             for (std::size_t c = 0; c < frame.size(); ++c) {
                 loudest[c] = std::max(
                     {loudest[c], std::abs(int{frame[c].left}), std::abs(int{frame[c].right})});
@@ -77,9 +78,10 @@ void NativeRenderer::RenderMetered(std::span<StereoSample> out) {
         out = out.subspan(count);
     }
     for (std::size_t c = 0; c < loudest.size(); ++c) {
-        int held = (*meters_)[c].load(std::memory_order_relaxed);
+        std::atomic<int>& meter = metering_->peaks[c];
+        int held = meter.load(std::memory_order_relaxed);
         while (loudest[c] > held &&
-               !(*meters_)[c].compare_exchange_weak(held, loudest[c], std::memory_order_relaxed)) {
+               !meter.compare_exchange_weak(held, loudest[c], std::memory_order_relaxed)) {
         }
     }
 }

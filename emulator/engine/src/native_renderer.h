@@ -3,8 +3,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 
+#include "channel_scope_ring.h"
 #include "qzr/emulator_engine/chip.h"
 #include "qzr/emulator_engine/engine.h"
 #include "tick_schedule.h"
@@ -25,11 +27,16 @@ public:
     // Each channel's loudest stem value, raised as samples are made; the reader takes and
     // clears them.
     using ChannelMeters = std::array<std::atomic<int>, std::tuple_size_v<YM2151::ChannelFrame>>;
+    // What metering keeps: the loudest values and the latest samples.
+    struct Metering {
+        ChannelMeters& peaks;
+        ChannelScopeRing& scopes;
+    };
 
-    // With `meters`, every sample is made with its stems and the meters follow them.
+    // With `metering`, every sample is made with its stems and the meters follow them.
     NativeRenderer(Chip& chip, WriteQueue& queue, const std::atomic<TickProcedure>& tick,
                    std::atomic<std::uint64_t>& position, const StartOptions& options,
-                   ChannelMeters* meters = nullptr);
+                   std::optional<Metering> metering = std::nullopt);
 
     void Render(std::span<StereoSample> out);
     // The same with each channel's stem; stems.size() must equal out.size().
@@ -51,7 +58,7 @@ private:
     TickSchedule schedule_;
     bool tickEverySample_;
     std::uint64_t next_ = 0;
-    ChannelMeters* meters_;
+    std::optional<Metering> metering_;
     // The stems a metered block is made with (kept here: the rendering thread never allocates).
     std::array<YM2151::ChannelFrame, 256> meterStems_{};
 };

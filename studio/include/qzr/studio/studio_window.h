@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "qzr/compiler/qmml_compile.h"
+#include "qzr/studio/channel_scope.h"
 #include "qzr/studio/live_compiler.h"
 #include "qzr/studio/source_editor.h"
 #include "qzr/studio/tracker_view.h"
@@ -74,6 +75,11 @@ public:
     // How the audio side keeps up while playing (shown as the audio load in the status bar).
     emulator::OutputLoad AudioLoad() const;
 
+    // A channel's oscilloscope.
+    const ChannelScope& Scope(int channel) const {
+        return *scopes_.at(static_cast<std::size_t>(channel));
+    }
+
     SourceEditor& Editor() { return *editor_; }
     TrackerView& Tracker() { return *tracker_; }
     QListWidget& DiagnosticList() { return *diagnostics_; }
@@ -115,6 +121,7 @@ private:
     // The first row of the bar `row` is in.
     int BarStart(int row) const;
     void ShowPosition();
+    void ShowScopes();
     void SetStatus(const QString& text);
     void UpdateTitle();
     // The colours of a classic source or of a qmml one, by the file's name.
@@ -132,6 +139,8 @@ private:
     QListWidget* diagnostics_;
     std::vector<QToolButton*> muteButtons_;
     std::vector<QProgressBar*> meters_;
+    std::vector<ChannelScope*> scopes_;
+    std::vector<emulator::ChannelSamples> scopeSamples_;  // copied from the audio side
     std::uint8_t muted_ = 0;
     QLabel* status_;
     QLabel* audioLoad_;

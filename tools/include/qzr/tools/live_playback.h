@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ public:
     // Each chip channel's loudest value (0 to 32,768) since the last call; all 0 unless started
     // with meters.
     emulator::Engine::ChannelPeaks TakeChannelLevels();
+    // The latest samples of each channel's stem (Engine::CopyChannelSamples); none unless
+    // started with meters.
+    std::size_t CopyChannelSamples(std::span<emulator::ChannelSamples> out) const;
     // How the output keeps up since Start (the engine's OutputLoad); any thread.
     emulator::OutputLoad Load() const;
     // Lets only the first `ticks` ticks of the next Play reach the player, then releases the

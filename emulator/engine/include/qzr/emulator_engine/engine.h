@@ -63,7 +63,8 @@ struct StartOptions {
     // Offline output only: each channel's stem is resampled beside the mix (RenderWithStems).
     // It costs the render about as much again; without it none of that work is done.
     bool channelStems = false;
-    // Any output: each channel's loudest stem value is kept for TakeChannelPeaks (a level meter).
+    // Any output: each channel's loudest stem value is kept for TakeChannelPeaks (a level meter),
+    // and its latest samples for CopyChannelSamples (an oscilloscope).
     bool channelMeters = false;
 };
 
@@ -77,6 +78,9 @@ struct OutputLoad {
     double averageShare = 0;
     double busiestShare = 0;
 };
+
+// One native sample of each chip channel's stem, its left and right averaged (an oscilloscope's).
+using ChannelSamples = std::array<std::int16_t, std::tuple_size_v<YM2151::ChannelFrame>>;
 
 // Values per output frame of RenderWithStems' stems: each chip channel's left and right.
 inline constexpr std::size_t kStemValuesPerFrame = 2 * std::tuple_size_v<YM2151::ChannelFrame>;
@@ -134,6 +138,9 @@ public:
     // otherwise.
     using ChannelPeaks = std::array<int, std::tuple_size_v<YM2151::ChannelFrame>>;
     ChannelPeaks TakeChannelPeaks();
+    // Started with channelMeters: the latest out.size() native samples of the channels' stems
+    // (at most 4,096, about 74 ms), oldest first; any thread. Returns how many were copied.
+    std::size_t CopyChannelSamples(std::span<ChannelSamples> out) const;
 
     // Any thread.
     OutputLoad Load() const;
