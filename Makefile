@@ -91,9 +91,9 @@ windows: deps
 	cmake --build $(WIN_X86_64) -j $(JOBS)
 
 # The Wine prefix is build/win-x86_64/wine-prefix, made by the first test run. One Wine server
-# serves the whole run (scripts/wine-ctest.sh), on a virtual display (Xvfb) for the window's tests; a test that still fails is run again, up to three
-# times in all, since Wine itself now and then loses a starting program (a fault of the product
-# fails every time).
+# serves the whole run (scripts/wine-ctest.sh), on a virtual display (Xvfb) for the window's
+# tests; a test that still fails is run again, up to three times in all, since Wine itself now
+# and then loses a starting program (a fault of the product fails every time).
 test-windows: windows
 	./scripts/check-windows-binaries.sh $(WIN_I686) i686 $(WIN_X86_64) x86_64
 	./scripts/wine-ctest.sh $(WIN_X86_64) --output-on-failure -j $(JOBS) --timeout 600 \
