@@ -36,10 +36,15 @@ function(qzr_add_test name)
     if(NOT labels)
         set(labels unit)
     endif()
+    # Before ENVIRONMENT, whose value is a list: what follows it is not read as pairs.
+    set(locks)
+    if(ARG_LOCKS)
+        set(locks RESOURCE_LOCK "${ARG_LOCKS}")
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS "${labels}"
-                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QZR_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
-                   RESOURCE_LOCK "${ARG_LOCKS}")
+                   ${locks}
+                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QZR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
