@@ -42,12 +42,15 @@ void ChannelScope::paintEvent(QPaintEvent*) {
     if (shown_.size() < 2) return;
     // One point a pixel column at most: more would only cost time.
     const std::size_t points = std::min<std::size_t>(shown_.size(), std::max(2, width()));
+    // Scaled to the loudest shown, so a quiet channel's shape can be seen too; up to 8 times,
+    // so a fading tail does not fill the picture.
+    const double full = std::max(Peak(), 4'096);
     QPolygonF line;
     line.reserve(static_cast<qsizetype>(points));
     for (std::size_t p = 0; p < points; ++p) {
         const std::size_t i = p * (shown_.size() - 1) / (points - 1);
         const double x = static_cast<double>(p) * (width() - 1) / static_cast<double>(points - 1);
-        line << QPointF(x, middle - shown_[i] * (middle - 1) / 32'768.0);
+        line << QPointF(x, middle - shown_[i] * (middle - 1) / full);
     }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(palette().text().color(), 1));

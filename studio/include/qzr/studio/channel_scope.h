@@ -7,8 +7,9 @@
 
 namespace qzr::studio {
 
-// One channel's oscilloscope: the latest stretch of its stem as a line. The picture starts at a
-// rising zero crossing in the first half of what it is given, so a steady tone stands still.
+// One channel's oscilloscope: the latest stretch of its stem as a line, scaled to its loudest.
+// The picture starts at a rising zero crossing in the first half of what it is given, so a
+// steady tone stands still.
 class ChannelScope final : public QWidget {
 public:
     explicit ChannelScope(QWidget* parent = nullptr);
