@@ -36,7 +36,8 @@ function(qzr_add_test name)
     if(NOT labels)
         set(labels unit)
     endif()
-    # Before ENVIRONMENT, whose value is a list: what follows it is not read as pairs.
+    # The properties are one flat list of names and values, so no value may hold a list (a
+    # ';' would split it): the source folder reaches the tests as a compile definition.
     set(locks)
     if(ARG_LOCKS)
         set(locks RESOURCE_LOCK "${ARG_LOCKS}")
@@ -46,5 +47,5 @@ function(qzr_add_test name)
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS "${labels}"
                    ${locks}
-                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QZR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
