@@ -22,11 +22,12 @@ TSAN := build/tsan
 FUZZ := build/fuzz
 WIN_I686 := build/win-i686
 WIN_X86_64 := build/win-x86_64
-# What the Windows builds can build so far: no Qt window and no qzr yet. The third-party
-# libraries are cross-built once per flavour (scripts/build-windows-deps.sh, cached outside the
-# tree); the emulator's sound device there is waveOut.
+# What the Windows builds can build so far: no Qt window (QZR_BUILD_GUI names it; Windows builds
+# the Win32 window, qzrgui.exe, always). The third-party libraries are
+# cross-built once per flavour (scripts/build-windows-deps.sh, cached outside the tree); the
+# emulator's sound device there is waveOut.
 WINDOWS_OPTIONS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZR_BUILD_GUI=OFF -DQZR_BUILD_ENGINE=ON \
-	-DQZR_BUILD_TOOLS=OFF -DQZR_BUILD_BENCHMARKS=OFF -DQZR_AUDIO_OUTPUT=waveout
+	-DQZR_BUILD_TOOLS=ON -DQZR_BUILD_BENCHMARKS=OFF -DQZR_AUDIO_OUTPUT=waveout
 FUZZ_SECONDS ?= 600
 export QT_QPA_PLATFORM := offscreen
 export ASAN_OPTIONS := detect_leaks=1:abort_on_error=0:strict_string_checks=1
@@ -97,7 +98,8 @@ windows: deps
 	cmake --build $(WIN_X86_64) -j $(JOBS)
 
 # The Wine prefix is build/win-x86_64/wine-prefix, made by the first test run. One Wine server
-# serves the whole run (scripts/wine-ctest.sh).
+# serves the whole run (scripts/wine-ctest.sh), on a virtual display (Xvfb) for the window's
+# tests.
 test-windows: windows
 	./scripts/check-windows-binaries.sh $(WIN_I686) i686 $(WIN_X86_64) x86_64
 	./scripts/wine-ctest.sh $(WIN_X86_64) --output-on-failure -j $(JOBS) --timeout 600

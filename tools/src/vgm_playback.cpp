@@ -42,11 +42,15 @@ struct Stream {
 Stream gStream;
 
 // A VGM sample as a native sample of the chip at `clockHz`, rounded.
+// Whole periods of the denominator first, so no product outgrows 64 bits on any platform (32-bit
+// Windows has no 128-bit integer): exactly (vgmSample x clockHz + d / 2) / d for every chip clock
+// below 2^32 Hz.
 std::uint64_t NativeSample(std::uint64_t vgmSample, std::uint64_t clockHz) {
-    __extension__ using Wide = unsigned __int128;
-    const Wide denominator = Wide{emulator::kClocksPerSample} * vgm::kSampleRateHz;
-    return static_cast<std::uint64_t>((Wide{vgmSample} * clockHz * 2 + denominator) /
-                                      (denominator * 2));
+    const std::uint64_t denominator =
+        std::uint64_t{emulator::kClocksPerSample} * vgm::kSampleRateHz;
+    const std::uint64_t whole = vgmSample / denominator;
+    const std::uint64_t rest = vgmSample % denominator;
+    return whole * clockHz + (rest * clockHz * 2 + denominator) / (denominator * 2);
 }
 
 void Feed() {
