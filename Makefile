@@ -10,6 +10,8 @@
 #               (build/win-x86_64), cross-built with MinGW-w64
 #   make test-windows  make windows, the static checks of both builds' files, and the x86_64
 #               build's tests under wine64
+#   make test-win32  the i686 build's tests under wine32 in a VM of our own (qemu, software
+#               emulation; the VM image is made once, in ~/.cache/qzr/win32-vm)
 #   make format rewrite every C++ file as .clang-format lays it out
 
 JOBS ?= 2
@@ -31,7 +33,7 @@ export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
 .PHONY: all deps build demo test check-format test-normal test-asan test-tsan test-fuzz fuzz \
-	build-fuzz bench bench-core clean format windows test-windows
+	build-fuzz bench bench-core clean format windows windows-i686 test-windows test-win32
 
 all: build
 
@@ -78,12 +80,15 @@ test-fuzz: build-fuzz
 fuzz: build-fuzz
 	./scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
-# i686 is the 32-bit Windows the programs are made for (its tests need a 32-bit Windows to run
-# on); x86_64 is built with its tests, which run under the host's wine64.
-windows: deps
+# i686 is the 32-bit Windows the programs are made for, built with its tests, which run under
+# wine32 in a VM (make test-win32); x86_64 is built with its tests, which run under the host's
+# wine64.
+windows-i686: deps
 	cmake -S . -B $(WIN_I686) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
-	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=OFF
+	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=ON
 	cmake --build $(WIN_I686) -j $(JOBS)
+
+windows: windows-i686
 	cmake -S . -B $(WIN_X86_64) $(CMAKE_GEN) \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake $(WINDOWS_OPTIONS) \
 	    -DQZR_BUILD_TESTS=ON
@@ -97,6 +102,11 @@ test-windows: windows
 	./scripts/check-windows-binaries.sh $(WIN_I686) i686 $(WIN_X86_64) x86_64
 	./scripts/wine-ctest.sh $(WIN_X86_64) --output-on-failure -j $(JOBS) --timeout 600 \
 	    --repeat until-pass:3
+
+# The VM (Debian 12 with wine32, booted under qemu without KVM) is made once and kept in
+# ${XDG_CACHE_HOME:-~/.cache}/qzr/win32-vm; scripts/win32-vm/test-win32.sh says how it runs.
+test-win32: windows-i686
+	./scripts/win32-vm/test-win32.sh $(WIN_I686)
 
 bench: build
 	./scripts/bench.sh $(NORMAL)

@@ -13,6 +13,8 @@ packages=(
     # flavours, and wine64 to run the x86_64 build's tests.
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine64
+    # The VM the i686 build's tests run in (make test-win32).
+    qemu-system-x86 mmdebstrap e2fsprogs
 )
 
 missing=()

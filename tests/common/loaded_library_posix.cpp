@@ -1,5 +1,7 @@
 #include <dlfcn.h>
 
+#include <memory>
+
 #include "loaded_library.h"
 
 namespace qzr::test {
@@ -11,6 +13,12 @@ bool InProcess(const std::string& fileName) {
     if (handle == nullptr) return false;
     dlclose(handle);
     return true;
+}
+
+bool ExportsEntry(const std::string& path, const std::string& entry) {
+    const std::unique_ptr<void, decltype(&dlclose)> library(dlopen(path.c_str(), RTLD_NOW),
+                                                            &dlclose);
+    return library != nullptr && dlsym(library.get(), entry.c_str()) != nullptr;
 }
 
 }  // namespace qzr::test
