@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 mirror=${QZR_VM_MIRROR:-http://deb.debian.org/debian}
 packages=(
-    linux-image-amd64 initramfs-tools zstd kmod udev procps util-linux iproute2 e2fsprogs
+    linux-image-amd64 initramfs-tools zstd kmod udev mount procps util-linux iproute2 e2fsprogs
     wine wine32:i386 libwine:i386 libasound2:i386 xvfb xauth
 )
 hash=$(cat "$here/image.sh" "$here/init" "$here/prepare.sh" | sha256sum | cut -c1-16)
