@@ -15,9 +15,16 @@ bool InProcess(const std::string& fileName) {
     return true;
 }
 
+namespace {
+
+struct Closer {
+    void operator()(void* handle) const { dlclose(handle); }
+};
+
+}  // namespace
+
 bool ExportsEntry(const std::string& path, const std::string& entry) {
-    const std::unique_ptr<void, decltype(&dlclose)> library(dlopen(path.c_str(), RTLD_NOW),
-                                                            &dlclose);
+    const std::unique_ptr<void, Closer> library(dlopen(path.c_str(), RTLD_NOW));
     return library != nullptr && dlsym(library.get(), entry.c_str()) != nullptr;
 }
 
