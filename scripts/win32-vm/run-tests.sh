@@ -8,8 +8,7 @@
 # QZR_VM_TEST_TIMEOUT bounds each program (seconds).
 source_dir=$1 build_dir=$2
 export WINEPREFIX=/var/lib/qzr/wine-prefix WINEDLLOVERRIDES=mscoree,mshtml= WINEDEBUG=-all
-export QZR_SOURCE_DIR="$source_dir" QT_QPA_PLATFORM=offscreen
-export QZR_SHORT_RENDERS=1
+export QZR_SOURCE_DIR="$source_dir" HOME=/root
 log=/tmp/qzr-test.log
 passed=0 failed=0 programs=0 broken=0
 cd "$build_dir" || exit 2
