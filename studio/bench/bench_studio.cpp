@@ -1,6 +1,7 @@
 // The studio's live loop on the bundled example: from an edit of the source to the new song
-// handed to the player at the row playing (what is heard one output latency, 40 ms, later), and
-// the GUI thread's share of a core while the song plays with the tokens, tracker and meters shown.
+// handed to the player at the row playing (what is heard one output latency, 40 ms, later), the
+// GUI thread's share of a core while the song plays with the tokens, tracker and meters shown,
+// and the audio thread's margin over a long play.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -56,8 +58,14 @@ void BM_EditToHandOver(benchmark::State& state) {
 }
 BENCHMARK(BM_EditToHandOver)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// Five seconds of play with the window showing it; the process's CPU time besides the audio
-// thread's is what the GUI thread spends (the audio thread is measured by the engine's bench).
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Five seconds of play with the window showing it: the GUI thread's share of a core (this
+// thread's CPU time) and the whole process's (the audio thread's besides).
 void BM_GuiWhilePlaying(benchmark::State& state) {
     QDir::setCurrent(QZR_SOURCE_DIR "/examples");
     qzr::studio::StudioWindow window;
@@ -66,15 +74,43 @@ void BM_GuiWhilePlaying(benchmark::State& state) {
     for (auto _ : state) {
         window.PlayFromStart();
         const std::clock_t cpuBefore = std::clock();
+        const double guiBefore = ThreadCpuSeconds();
         const auto began = Clock::now();
         QTest::qWait(5000);
         const double wall = std::chrono::duration<double>(Clock::now() - began).count();
         const double cpu = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        const double gui = ThreadCpuSeconds() - guiBefore;
         window.StopPlaying();
         state.counters["process_cpu_percent"] = 100 * cpu / wall;
+        state.counters["gui_thread_cpu_percent"] = 100 * gui / wall;
     }
 }
 BENCHMARK(BM_GuiWhilePlaying)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Play with the window showing it, meters and all, on the silent clock where there is no sound
+// device: the chunks made too late (underruns), and the audio thread's busiest and average share
+// of the sound's time; the margin is how many times faster than needed the busiest chunk was.
+// QZR_BENCH_PLAY_SECONDS sets the length (600, ten minutes, unless given).
+void BM_AudioMargin(benchmark::State& state) {
+    QDir::setCurrent(QZR_SOURCE_DIR "/examples");
+    const char* seconds = std::getenv("QZR_BENCH_PLAY_SECONDS");
+    const int playMs = 1000 * (seconds != nullptr ? std::max(1, std::atoi(seconds)) : 600);
+    qzr::studio::StudioWindow window;
+    window.Editor().setPlainText(ExampleSource());
+    window.show();
+    for (auto _ : state) {
+        window.PlayFromStart();
+        QTest::qWait(playMs);
+        const qzr::emulator::OutputLoad load = window.AudioLoad();
+        window.StopPlaying();
+        state.counters["late_chunks"] = static_cast<double>(load.lateChunks);
+        state.counters["chunks"] = static_cast<double>(load.chunks);
+        state.counters["busiest_percent"] = 100 * load.busiestShare;
+        state.counters["average_percent"] = 100 * load.averageShare;
+        state.counters["margin"] = load.busiestShare > 0 ? 1 / load.busiestShare : 0;
+    }
+}
+BENCHMARK(BM_AudioMargin)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -102,9 +102,18 @@ void SourceEditor::SetPlaying(std::vector<SourcePlace> places) {
     Refresh();
 }
 
-SourcePlace SourceEditor::CursorPlace() const {
+SourcePlace SourceEditor::CursorPlace() const { return PlaceAt(textCursor().position()); }
+
+std::pair<SourcePlace, SourcePlace> SourceEditor::SelectionPlaces() const {
     const QTextCursor cursor = textCursor();
-    return {cursor.blockNumber() + 1, ByteColumn(cursor.block().text(), cursor.positionInBlock())};
+    // The end is just past the last character selected.
+    const int last = cursor.hasSelection() ? cursor.selectionEnd() - 1 : cursor.position();
+    return {PlaceAt(cursor.selectionStart()), PlaceAt(std::max(cursor.selectionStart(), last))};
+}
+
+SourcePlace SourceEditor::PlaceAt(int position) const {
+    const QTextBlock block = document()->findBlock(position);
+    return {block.blockNumber() + 1, ByteColumn(block.text(), position - block.position())};
 }
 
 void SourceEditor::MoveCursorTo(SourcePlace place) {

@@ -24,13 +24,19 @@
 #include "qzr/compiler/qmml_limits.h"
 #include "qzr/format/song_image.h"
 #include "qzr/format/ym2151_registers.h"
+#include "qzr/studio/classic_highlighter.h"
+#include "qzr/studio/classic_source.h"
 #include "qzr/studio/qmml_highlighter.h"
 
 namespace qzr::studio {
 namespace {
 
 constexpr int kPositionPeriodMs = 33;  // the screen's pace, near enough
+// Native samples an oscilloscope is given each time, about 37 ms: half of them are shown.
+constexpr std::size_t kScopeSamples = 2048;
 constexpr const char* kUntitled = "untitled.opm.qmml";
+constexpr const char* kSourceFilter =
+    "Song sources (*.qmml *.mml);;qzr MML (*.qmml);;Classic MML (*.mml);;All files (*)";
 
 // A level meter shows the 60 dB below full scale: 0 % is -60 dBFS or less (and silence).
 constexpr double kMeterRangeDb = 60;
@@ -52,6 +58,7 @@ StudioWindow::StudioWindow(QWidget* parent)
       tracker_(new TrackerView),
       diagnostics_(new QListWidget),
       status_(new QLabel("Ready")),
+      audioLoad_(new QLabel),
       compiler_([this](const qmml::Result& result) { Compiled(result); }) {
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
@@ -72,8 +79,11 @@ StudioWindow::StudioWindow(QWidget* parent)
     diagnostics_->setAccessibleName("Diagnostics");
     status_->setAccessibleName("Status");
     statusBar()->addWidget(status_, 1);
+    audioLoad_->setAccessibleName("Audio load");
+    audioLoad_->setToolTip("The share of the sound's time the emulator takes to make it");
+    statusBar()->addPermanentWidget(audioLoad_);
     BuildMenus();
-    new QmmlHighlighter(editor_->document());
+    ChooseHighlighter();
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { TextChanged(); });
     connect(diagnostics_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         editor_->MoveCursorTo(
@@ -119,6 +129,8 @@ void StudioWindow::BuildMenus() {
     play->addAction("Play from the &bar", QKeySequence(Qt::Key_F7), this,
                     [this] { PlayFromBar(); });
     play->addAction("&Stop", QKeySequence(Qt::Key_F8), this, [this] { StopPlaying(); });
+    play->addAction("&Loop the selected bars", QKeySequence(Qt::Key_F9), this,
+                    [this] { LoopSelectedBars(); });
 }
 
 QWidget* StudioWindow::BuildChannelStrip() {
@@ -127,6 +139,8 @@ QWidget* StudioWindow::BuildChannelStrip() {
     layout->setContentsMargins(0, 0, 0, 0);
     for (int c = 0; c < ym2151::kChannelCount; ++c) {
         auto* column = new QVBoxLayout;
+        auto* scope = new ChannelScope;
+        scope->setAccessibleName(QString("Waveform of channel %1").arg(c + 1));
         auto* meter = new QProgressBar;
         meter->setOrientation(Qt::Vertical);
         meter->setRange(0, 100);
@@ -139,10 +153,12 @@ QWidget* StudioWindow::BuildChannelStrip() {
         mute->setAccessibleName(QString("Mute channel %1").arg(c + 1));
         mute->setToolTip(QString("Mute channel %1 (Ctrl+%1; Ctrl+Shift+%1: solo)").arg(c + 1));
         connect(mute, &QToolButton::toggled, this, [this, c](bool on) { SetMuted(c, on); });
+        column->addWidget(scope);
         column->addWidget(meter, 1, Qt::AlignHCenter);
         column->addWidget(mute);
         layout->addLayout(column);
         meters_.push_back(meter);
+        scopes_.push_back(scope);
         muteButtons_.push_back(mute);
         const Qt::Key digit = static_cast<Qt::Key>(Qt::Key_1 + c);
         auto* muteKey = new QAction(this);
@@ -231,11 +247,31 @@ void StudioWindow::PlayFromCursor() {
 void StudioWindow::PlayFromBar() {
     compiler_.CompileNow();
     if (!song_) return Play(0);
-    const int row = RowAtCursor(song_->events, editor_->CursorPlace()).value_or(0);
-    Play(static_cast<int>(row / song_->barRows * song_->barRows));
+    Play(BarStart(RowAtCursor(song_->events, editor_->CursorPlace()).value_or(0)));
 }
 
-void StudioWindow::Play(int row) {
+int StudioWindow::BarStart(int row) const {
+    return static_cast<int>(row / song_->barRows * song_->barRows);
+}
+
+void StudioWindow::LoopSelectedBars() {
+    compiler_.CompileNow();
+    if (!song_) return Play(0);
+    const auto [start, end] = editor_->SelectionPlaces();
+    int first = RowAtCursor(song_->events, start).value_or(0);
+    int last = RowAtCursor(song_->events, end).value_or(first);
+    if (last < first) std::swap(first, last);
+    first = BarStart(first);
+    const auto past =
+        static_cast<int>(std::min<std::int64_t>(BarStart(last) + song_->barRows, song_->rowCount));
+    Play(first, tools::LivePlayback::RowLoop{first, past - first});
+}
+
+std::optional<tools::LivePlayback::RowLoop> StudioWindow::Loop() const {
+    return playing_ ? playback_->Loop() : std::nullopt;
+}
+
+void StudioWindow::Play(int row, std::optional<tools::LivePlayback::RowLoop> loop) {
     compiler_.CompileNow();
     if (!song_) {
         SetStatus("Nothing to play: the source does not compile");
@@ -248,7 +284,9 @@ void StudioWindow::Play(int row) {
     }
     playback_->SetMutedChannels(muted_);
     std::string error;
-    if (!playback_->Play(SongImage(song_->kind, song_->bytes), row, error)) {
+    const SongImage song(song_->kind, song_->bytes);
+    if (!(loop ? playback_->PlayLoop(song, *loop, row, error)
+               : playback_->Play(song, row, error))) {
         SetStatus(QString::fromStdString(error));
         return;
     }
@@ -264,7 +302,13 @@ void StudioWindow::StopPlaying() {
     playing_ = false;
     editor_->SetPlaying({});
     for (QProgressBar* meter : meters_) meter->setValue(0);
+    for (ChannelScope* scope : scopes_) scope->Show({});
+    audioLoad_->clear();
     SetStatus("Stopped");
+}
+
+emulator::OutputLoad StudioWindow::AudioLoad() const {
+    return playback_ ? playback_->Load() : emulator::OutputLoad{};
 }
 
 int StudioWindow::PlayingRow() const { return playing_ ? playback_->Row() : 0; }
@@ -276,8 +320,31 @@ void StudioWindow::ShowPosition() {
     tracker_->ShowRow(row);
     const auto levels = playback_->TakeChannelLevels();
     for (std::size_t c = 0; c < meters_.size(); ++c) meters_[c]->setValue(MeterPercent(levels[c]));
-    SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) +
+    ShowScopes();
+    const emulator::OutputLoad load = playback_->Load();
+    audioLoad_->setText(QString("Audio %1 %").arg(std::lround(100 * load.averageShare)) +
+                        (load.lateChunks > 0 ? QString(", %1 late").arg(load.lateChunks) : ""));
+    QString looping;
+    if (const auto loop = playback_->Loop()) {
+        const auto bar = [this](int r) { return r / song_->barRows + 1; };
+        const int firstBar = static_cast<int>(bar(loop->first));
+        const int lastBar = static_cast<int>(bar(loop->first + loop->count - 1));
+        looping = firstBar == lastBar
+                      ? QString(", looping bar %1").arg(firstBar)
+                      : QString(", looping bars %1 to %2").arg(firstBar).arg(lastBar);
+    }
+    SetStatus(QString("Playing row %1 of %2").arg(row).arg(song_->rowCount) + looping +
               (playback_->OnSilentClock() ? " (no sound device: on the silent clock)" : ""));
+}
+
+void StudioWindow::ShowScopes() {
+    scopeSamples_.resize(kScopeSamples);
+    const std::size_t copied = playback_->CopyChannelSamples(scopeSamples_);
+    std::vector<std::int16_t> channel(copied);
+    for (std::size_t c = 0; c < scopes_.size(); ++c) {
+        for (std::size_t i = 0; i < copied; ++i) channel[i] = scopeSamples_[i][c];
+        scopes_[c]->Show(channel);
+    }
 }
 
 void StudioWindow::SetStatus(const QString& text) {
@@ -285,6 +352,16 @@ void StudioWindow::SetStatus(const QString& text) {
     status_->setText(text);
     // Read out by a screen reader as it changes.
     status_->setAccessibleDescription(text);
+}
+
+void StudioWindow::ChooseHighlighter() {
+    const std::optional<SongKind> classic = ClassicKindOf(path_);
+    if (highlighter_ != nullptr && classic == highlighted_) return;
+    delete highlighter_;
+    highlighted_ = classic;
+    highlighter_ = classic ? static_cast<QSyntaxHighlighter*>(
+                                 new ClassicHighlighter(editor_->document(), *classic))
+                           : new QmmlHighlighter(editor_->document());
 }
 
 void StudioWindow::UpdateTitle() {
@@ -305,6 +382,7 @@ bool StudioWindow::OpenFile(const std::filesystem::path& path, QString& error) {
         return false;
     }
     path_ = path;
+    ChooseHighlighter();
     editor_->setPlainText(QString::fromUtf8(reinterpret_cast<const char*>(bytes->data()),
                                             static_cast<qsizetype>(bytes->size())));
     editor_->document()->setModified(false);
@@ -326,6 +404,7 @@ bool StudioWindow::SaveTo(const std::filesystem::path& path, QString& error) {
     }
     const bool renamed = path != path_;
     path_ = path;
+    ChooseHighlighter();
     editor_->document()->setModified(false);
     // The voice files are found beside the source: a new folder may change the song.
     if (renamed) TextChanged();
@@ -417,8 +496,8 @@ bool StudioWindow::SaveIfAsked() {
 
 void StudioWindow::OpenAsked() {
     if (!SaveIfAsked()) return;
-    const QString chosen = QFileDialog::getOpenFileName(this, "Open a song source", QString(),
-                                                        "qzr MML (*.qmml);;All files (*)");
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, "Open a song source", QString(), kSourceFilter);
     if (chosen.isEmpty()) return;
     QString error;
     if (!OpenFile(chosen.toStdString(), error)) QMessageBox::warning(this, "qzrstudio", error);
@@ -428,7 +507,7 @@ void StudioWindow::SaveAsked(bool choosePath) {
     std::filesystem::path target = path_;
     if (choosePath || target.empty()) {
         const QString chosen = QFileDialog::getSaveFileName(this, "Save the song source",
-                                                            QString(kUntitled), "qzr MML (*.qmml)");
+                                                            QString(kUntitled), kSourceFilter);
         if (chosen.isEmpty()) return;
         target = chosen.toStdString();
     }

@@ -14,7 +14,10 @@ TrackerView::TrackerView(QWidget* parent) : QTableWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setFocusPolicy(Qt::NoFocus);  // it follows the song; the editor keeps the keyboard
-    verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Fixed heights: measuring every cell again at each row shown would cost the GUI thread most
+    // of its time while playing.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     horizontalHeader()->setMinimumSectionSize(fontMetrics().horizontalAdvance("C-4 off") + 8);
     setWordWrap(false);

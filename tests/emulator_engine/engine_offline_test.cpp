@@ -175,6 +175,101 @@ TEST(EngineOffline, HostWritesQueueBehindEachOtherAndResetDropsThoseNotYetMade) 
     EXPECT_EQ(gTicks.positions.size(), 1u);  // the reset kept the tick procedure
 }
 
+// A tick that plays our chip: a voice on four channels at the first tick (a run of writes that
+// spans many samples), then each channel keyed on and off at its own pace, with new pitches.
+void PlayingTick() {
+    Engine& engine = *gTicks.engine;
+    const auto tick = static_cast<std::uint8_t>(gTicks.positions.size());
+    gTicks.positions.push_back(engine.NativeSamplePosition());
+    for (std::uint8_t c = 0; c < 4; ++c) {
+        if (tick == 0) {
+            engine.Write(static_cast<std::uint8_t>(0x20 + c), 0xC7);  // both sides, all carriers
+            for (std::uint8_t op = 0; op < 4; ++op) {
+                const auto slot = static_cast<std::uint8_t>(c + 8 * op);
+                engine.Write(static_cast<std::uint8_t>(0x60 + slot), 8);     // loud
+                engine.Write(static_cast<std::uint8_t>(0x80 + slot), 31);    // fast attack
+                engine.Write(static_cast<std::uint8_t>(0xE0 + slot), 0x3F);  // quick release
+            }
+        }
+        if (tick % (3 + c) == 0) {
+            engine.Write(static_cast<std::uint8_t>(0x28 + c),
+                         static_cast<std::uint8_t>(0x30 + (tick * 5 + c * 7) % 0x4F));
+            engine.Write(0x08, static_cast<std::uint8_t>((tick / (3 + c)) % 2 ? c : 0x78 | c));
+        }
+    }
+}
+
+// Samples are made in blocks between the ticks; one sample a call must give the same samples,
+// meters, oscilloscope samples and stems.
+TEST(EngineOffline, BlocksBetweenTicksGiveWhatOneSampleACallGives) {
+    struct Made {
+        std::vector<StereoSample> frames;
+        Engine::ChannelPeaks peaks{};
+        std::vector<ChannelSamples> recent = std::vector<ChannelSamples>(1024);
+        std::size_t recentCopied = 0;
+        std::vector<std::int16_t> mix;
+        std::vector<std::int16_t> stems;
+    };
+    const auto make = [](bool meters, std::size_t perCall) {
+        Made made;
+        Engine engine;
+        gTicks.Clear(&engine, 0);
+        StartOptions options = Offline();
+        options.channelMeters = meters;
+        EXPECT_EQ(engine.Start(options), StartResult::Started);
+        engine.SetTickProcedure(&PlayingTick);
+        made.frames.resize(40'000);
+        for (std::size_t at = 0; at < made.frames.size(); at += perCall) {
+            const std::size_t count = std::min(perCall, made.frames.size() - at);
+            EXPECT_EQ(engine.RenderNative(std::span(made.frames).subspan(at, count)), count);
+        }
+        made.peaks = engine.TakeChannelPeaks();
+        made.recentCopied = engine.CopyChannelSamples(made.recent);
+        return made;
+    };
+    const Made whole = make(false, 40'000);
+    EXPECT_TRUE(std::any_of(whole.frames.begin(), whole.frames.end(),
+                            [](StereoSample f) { return std::abs(f.left) > 1000; }));
+    for (const bool meters : {false, true}) {
+        SCOPED_TRACE(meters ? "with meters" : "without");
+        const Made blocks = make(meters, 40'000);
+        const Made single = make(meters, 1);
+        EXPECT_TRUE(blocks.frames == whole.frames);
+        EXPECT_TRUE(single.frames == whole.frames);
+        EXPECT_EQ(blocks.peaks, single.peaks);
+        EXPECT_TRUE(blocks.recent == single.recent);
+        EXPECT_EQ(blocks.recentCopied, meters ? 1024u : 0u);
+        if (meters) {
+            EXPECT_GT(*std::min_element(blocks.peaks.begin(), blocks.peaks.begin() + 4), 0);
+            // The oscilloscopes' samples: the four playing channels move, the rest are still.
+            for (std::size_t c = 0; c < 8; ++c) {
+                const bool moves = std::any_of(blocks.recent.begin(), blocks.recent.end(),
+                                               [c](const ChannelSamples& s) { return s[c] != 0; });
+                EXPECT_EQ(moves, c < 4) << "channel " << c;
+            }
+        }
+    }
+
+    // The stems' mix is the mix made without them.
+    const auto withStems = [](bool stems) {
+        Made made;
+        Engine engine;
+        gTicks.Clear(&engine, 0);
+        StartOptions options = Offline();
+        options.channelStems = stems;
+        EXPECT_EQ(engine.Start(options), StartResult::Started);
+        engine.SetTickProcedure(&PlayingTick);
+        made.mix.resize(2 * 20'000);
+        made.stems.resize(kStemValuesPerFrame * 20'000);
+        EXPECT_EQ(stems ? engine.RenderWithStems(made.mix, made.stems) : engine.Render(made.mix),
+                  20'000u);
+        return made;
+    };
+    const Made stems = withStems(true);
+    EXPECT_EQ(stems.mix, withStems(false).mix);
+    EXPECT_GT(qzr::test::Peak(qzr::test::Channel(stems.mix, 0)), 1000.0);
+}
+
 // What a tick saw when it called the lifecycle operations on its own engine.
 struct Reentry {
     StartResult start = StartResult::Started;

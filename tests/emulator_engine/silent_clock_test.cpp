@@ -20,14 +20,20 @@ using std::chrono::nanoseconds;
 
 // Virtual time: a sleep jumps straight to its deadline, unless the deadline lies past `limit`;
 // then the sleeper parks until it is stopped. So the silent clock renders exactly what is due
-// by `limit`, as fast as the machine allows, and the test sees where it stopped.
+// by `limit`, as fast as the machine allows, and the test sees where it stopped. The first sleep
+// to a deadline from `stallAt` on wakes `stall` late, as a thread kept from running would.
 class VirtualClock final : public PacingClock {
 public:
-    explicit VirtualClock(nanoseconds limit) : limit_(limit) {}
+    explicit VirtualClock(nanoseconds limit, nanoseconds stallAt = {}, nanoseconds stall = {})
+        : limit_(limit), stallAt_(stallAt), stall_(stall) {}
 
     nanoseconds Now() override { return nanoseconds(now_.load()); }
 
     bool SleepUntil(nanoseconds deadline, std::stop_token stop) override {
+        if (stall_.count() > 0 && deadline >= stallAt_) {
+            deadline += stall_;
+            stall_ = {};
+        }
         if (deadline <= limit_) {
             now_.store(std::max(now_.load(), deadline.count()));
             return true;
@@ -46,6 +52,8 @@ public:
 
 private:
     nanoseconds limit_;
+    nanoseconds stallAt_;
+    nanoseconds stall_;
     std::atomic<std::int64_t> now_{0};
     std::mutex mutex_;
     std::condition_variable_any parkedChanged_;
@@ -78,6 +86,32 @@ TEST(SilentClock, KeepsTheOutputRateOnAnInjectedClock) {
     EXPECT_LT(position, 528'968u + 1'056u);
     EXPECT_EQ(static_cast<std::size_t>(gTicks.load()), test::TicksBelow(position));
     EXPECT_NEAR(gTicks.load(), 2000, 8);
+    const OutputLoad load = engine.Load();
+    EXPECT_EQ(load.chunks, 501u);
+    EXPECT_EQ(load.lateChunks, 0u);
+    EXPECT_GT(load.averageShare, 0.0);
+    EXPECT_GE(load.busiestShare, load.averageShare);
+}
+
+// A stall of the rendering thread makes the chunks due meanwhile late, those more than a chunk
+// (20 ms) late counting as underruns; past the 200 ms a device would have run dry for, the
+// schedule starts again and only the chunk that restarts it is late.
+TEST(SilentClock, CountsTheChunksAStallMakesLate) {
+    struct Case {
+        milliseconds stall;
+        std::uint64_t late;
+    };
+    const Case cases[] = {{milliseconds(15), 0}, {milliseconds(100), 4}, {milliseconds(1000), 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stall.count());
+        VirtualClock clock(std::chrono::seconds(2), std::chrono::seconds(1), c.stall);
+        Engine engine(std::make_unique<test::RecordingChip>());
+        ASSERT_EQ(engine.Start(Silent(&clock)), StartResult::Started);
+        clock.WaitUntilParked();
+        const OutputLoad load = engine.Load();
+        engine.Stop();
+        EXPECT_EQ(load.lateChunks, c.late);
+    }
 }
 
 TEST(SilentClock, KeepsRealTimeLoosely) {

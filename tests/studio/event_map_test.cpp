@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "qzr/studio/classic_highlighter.h"
 #include "qzr/studio/qmml_highlighter.h"
 
 namespace qzr::studio {
@@ -66,6 +67,31 @@ TEST(QmmlHighlighter, EachPartOfALineHasItsColour) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.line << " @" << c.column);
         EXPECT_EQ(QmmlHighlighter::PartAt(QString(c.line), c.column), c.part);
+    }
+}
+
+// A classic source is coloured line by line: the header by its place, the body by the keyword
+// the compiler reads in the line (OPN2 has six channels, so no "ch7").
+TEST(ClassicHighlighter, EachLineHasThePartTheCompilerReadsInIt) {
+    using P = QmmlHighlighter::Part;
+    struct Case {
+        SongKind kind;
+        int line;
+        const char* text;
+        std::optional<P> part;
+    };
+    const std::vector<Case> cases{
+        {SongKind::OPM, 0, "A tune", P::Header},    {SongKind::OPM, 2, "1280", P::Header},
+        {SongKind::OPM, 3, "11", P::Voice},         {SongKind::OPM, 18, "v.voice", P::Voice},
+        {SongKind::OPM, 19, "ch1", P::Channel},     {SongKind::OPM, 19, "ch8", P::Channel},
+        {SongKind::OPN2, 15, "ch7", std::nullopt},  {SongKind::OPN2, 14, "ch6", P::Voice},
+        {SongKind::OPM, 20, "a4.", P::Note},        {SongKind::OPM, 20, "r16", P::Note},
+        {SongKind::OPM, 20, "o+", P::Octave},       {SongKind::OPM, 20, "l%12", P::Octave},
+        {SongKind::OPM, 20, "legato on", P::Voice}, {SongKind::OPM, 20, "c4 ", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.text << " on line " << c.line);
+        EXPECT_EQ(ClassicHighlighter::PartOf(c.kind, c.line, QString(c.text)), c.part);
     }
 }
 

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QMimeData>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 #include <fstream>
 #include <sstream>
 
+#include "qzr/studio/classic_source.h"
 #include "qzr/test_support/temp_dir.h"
 #include "qzr/tools/sound_file.h"
 
@@ -54,6 +57,43 @@ TEST(StudioWindow, FindingsAppearAsTypedAndGoWhenMended) {
     EXPECT_TRUE(window.Editor().Diagnostics().empty());
 }
 
+// The compiles run beside the GUI thread; each text's result is given on the GUI thread once,
+// and never after a later text's. The texts are told apart by their count of errors.
+TEST(LiveCompiler, GivesEachLatestResultOnceOnTheGuiThread) {
+    std::vector<int> given;
+    bool onGuiThread = true;
+    LiveCompiler compiler([&](const qmml::Result& result) {
+        onGuiThread = onGuiThread && QThread::currentThread() == qApp->thread();
+        given.push_back(result.errors);
+    });
+    const auto withErrors = [](int count) {
+        QByteArray text(kSource);
+        for (int i = 0; i < count; ++i) text += "ch1 q4\n";
+        return text;
+    };
+    const auto change = [&](int errors) {
+        compiler.SourceChanged(withErrors(errors), ".", "s.opm.qmml");
+    };
+    const auto settle = [&] { QTest::qWait(LiveCompiler::kQuietMs * 3); };
+
+    change(1);  // a burst of typing: only its last text is compiled
+    change(2);
+    change(3);
+    settle();
+    EXPECT_EQ(given, std::vector<int>({3}));
+    change(4);  // asked for at once: given now, and not again from the thread
+    compiler.CompileNow();
+    EXPECT_EQ(given, std::vector<int>({3, 4}));
+    settle();
+    change(5);  // the compile under way, or done, when asked for: given once all the same
+    QTest::qWait(LiveCompiler::kQuietMs + 1);
+    compiler.CompileNow();
+    change(6);
+    settle();
+    EXPECT_EQ(given, std::vector<int>({3, 4, 5, 6}));
+    EXPECT_TRUE(onGuiThread);
+}
+
 TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
     StudioWindow window;
     window.Editor().setPlainText(kSource);
@@ -71,6 +111,14 @@ TEST(StudioWindow, PlaysFromTheCursorAndOnThroughAnEdit) {
                playing.end();
     }));
     EXPECT_TRUE(window.StatusText().startsWith("Playing row")) << window.StatusText().toStdString();
+    // The audio side says how it keeps up: it has made chunks, and the load is shown.
+    EXPECT_GT(window.AudioLoad().chunks, 0u);
+    const auto labels = window.findChildren<QLabel*>();
+    const auto audioLoad = std::find_if(labels.begin(), labels.end(), [](const QLabel* label) {
+        return label->accessibleName() == "Audio load";
+    });
+    ASSERT_NE(audioLoad, labels.end());
+    EXPECT_TRUE(WaitFor([&] { return (*audioLoad)->text().startsWith("Audio "); }));
     // The tracker follows, its rows the song's own.
     EXPECT_TRUE(WaitFor([&] { return window.Tracker().ShownRow() >= 32; }));
     EXPECT_EQ(window.Tracker().CellText(32, 0), "E-4 on");
@@ -112,20 +160,122 @@ TEST(StudioWindow, PlaysFromTheCursorsBar) {
     }
 }
 
-// A muted channel falls silent at once (its meter at 0) while the others play on; solo hears
-// one channel alone, and solo of it again gives every channel back.
+// The bars a selection touches loop (the cursor's bar without a selection), at one tick a row
+// here, so a 64-row bar lasts 0.32 s; an edit that compiles goes on looping the same bars.
+TEST(StudioWindow, LoopsTheSelectedBarsThroughAnEdit) {
+    struct Case {
+        SourcePlace from;
+        SourcePlace to;  // just past the selection
+        tools::LivePlayback::RowLoop loop;
+        const char* status;
+    };
+    const Case cases[] = {
+        {{kTuneLine, 25}, {kTuneLine, 25}, {64, 64}, "looping bar 2"},  // the cursor in "g1"
+        {{kTuneLine, 17}, {kTuneLine, 19}, {0, 64}, "looping bar 1"},   // "e4" selected
+        {{kTuneLine, 14}, {kTuneLine + 1, 17}, {0, 128}, "looping bars 1 to 2"},
+    };
+    QString source(kSource);
+    source.replace("#speed 6", "#speed 1");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        StudioWindow window;
+        window.Editor().setPlainText(source);
+        window.Editor().MoveCursorTo(c.to);
+        QTextCursor cursor = window.Editor().textCursor();
+        const int end = cursor.position();
+        window.Editor().MoveCursorTo(c.from);
+        cursor.setPosition(window.Editor().textCursor().position());
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        window.Editor().setTextCursor(cursor);
+        window.LoopSelectedBars();
+        ASSERT_TRUE(window.Playing()) << window.StatusText().toStdString();
+        EXPECT_EQ(window.PlayedFrom(), c.loop.first);
+        EXPECT_EQ(window.Loop(), c.loop);
+        // Round and round: the row comes back to the loop's start and never leaves the loop.
+        const auto inLoop = [&](int row) {
+            return row >= c.loop.first && row < c.loop.first + c.loop.count;
+        };
+        const auto comesRound = [&] {
+            int highest = -1;
+            for (int i = 0; i < 300; ++i, QTest::qWait(10)) {
+                const int row = window.PlayingRow();
+                if (!inLoop(row)) return false;
+                if (row < highest) return true;
+                highest = std::max(highest, row);
+            }
+            return false;
+        };
+        EXPECT_TRUE(comesRound());
+        EXPECT_TRUE(WaitFor([&] { return window.StatusText().contains(c.status); }))
+            << window.StatusText().toStdString();
+        window.Editor().setPlainText(QString(source).replace("#title Studio", "#title Edited"));
+        window.CompileNow();
+        EXPECT_EQ(window.Loop(), c.loop);
+        EXPECT_TRUE(comesRound());
+        window.StopPlaying();
+    }
+}
+
+// A classic source compiles to the song its qmml twin builds, its events mapped to their lines,
+// and plays from the cursor in the window like a qmml source.
+TEST(StudioWindow, AClassicSourceCompilesMapsAndPlaysFromTheCursor) {
+    const std::filesystem::path examples = QZR_SOURCE_DIR "/examples";
+    const auto read = [&](const char* name) {
+        std::ifstream in(examples / name, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string bytes = text.str();
+        return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    };
+    const std::vector<std::uint8_t> classic = read("harbour_lights.opm.mml");
+    const qmml::Result result =
+        CompileClassic(classic, SongKind::OPM, examples, examples / "harbour_lights.opm.mml");
+    const std::vector<std::uint8_t> twin = read("harbour_lights.opm.qmml");
+    qmml::Options options;
+    options.sourceName = "harbour_lights.opm.qmml";
+    options.baseFolder = examples;
+    ASSERT_TRUE(result.Ok());
+    EXPECT_EQ(result.song, qmml::Compile(twin, options).song);
+    ASSERT_FALSE(result.events.empty());
+    // ch1's first notes: "a4." on line 22, then "b8" on line 23 at row 24.
+    EXPECT_EQ(result.events[0], (qmml::MappedEvent{0, 0, 24, 22, 1, true}));
+    EXPECT_EQ(result.events[1], (qmml::MappedEvent{0, 24, 8, 23, 1, true}));
+    for (std::size_t i = 1; i < result.events.size(); ++i) {
+        const auto& a = result.events[i - 1];
+        const auto& b = result.events[i];
+        ASSERT_TRUE(a.channel < b.channel || (a.channel == b.channel && a.row <= b.row)) << i;
+    }
+
+    StudioWindow window;
+    QString error;
+    ASSERT_TRUE(window.OpenFile(examples / "harbour_lights.opm.mml", error)) << error.toStdString();
+    window.Editor().MoveCursorTo({23, 1});
+    window.PlayFromCursor();
+    ASSERT_TRUE(window.Playing()) << window.StatusText().toStdString();
+    EXPECT_EQ(window.PlayedFrom(), 24);
+    EXPECT_EQ(window.DiagnosticList().count(), 0);
+    window.StopPlaying();
+}
+
+// A muted channel falls silent at once (its meter at 0, its oscilloscope flat) while the others
+// play on; solo hears one channel alone, and solo of it again gives every channel back.
 TEST(StudioWindow, MuteAndSoloSilenceChannelsAtOnce) {
     StudioWindow window;
     window.Editor().setPlainText(kSource);
     window.PlayFromStart();
     ASSERT_TRUE(window.Playing());
     ASSERT_TRUE(WaitFor([&] { return window.MeterLevel(0) > 0 && window.MeterLevel(1) > 0; }));
+    // The oscilloscopes draw the two channels playing, and the others flat.
+    EXPECT_TRUE(WaitFor([&] { return window.Scope(0).Peak() > 0 && window.Scope(1).Peak() > 0; }));
+    EXPECT_EQ(window.Scope(2).Peak(), 0);
     window.SetMuted(1, true);
     EXPECT_EQ(window.MutedChannels(), 0b10);
     // The meters show the loudest value since the last look: give them a frame or two.
     QTest::qWait(100);
     EXPECT_TRUE(WaitFor([&] { return window.MeterLevel(1) == 0; }));
+    EXPECT_TRUE(WaitFor([&] { return window.Scope(1).Peak() == 0; }));
     EXPECT_GT(window.MeterLevel(0), 0);
+    EXPECT_GT(window.Scope(0).Peak(), 0);
     window.Solo(1);
     EXPECT_EQ(window.MutedChannels(), 0b1111'1101);
     QTest::qWait(100);

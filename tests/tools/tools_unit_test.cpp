@@ -107,6 +107,26 @@ TEST(RotateRows, HeldNotesAreKeyedAgainWhereTheNewSongTakesOver) {
     for (int c = 0; c < 5; ++c) rowZero.emplace_back(rotated.Note(0, c), rotated.Key(0, c));
     EXPECT_EQ(rowZero,
               (std::vector<std::pair<int, int>>{{49, 1}, {0, 0}, {52, 1}, {54, 1}, {0, 0}}));
+
+    // Rows 4 to 6 looped, played from row 5: rows 5, 6, 4. Row 5 takes over as above; where the
+    // loop starts again (row 4) the held notes sound and the channels holding none are silenced.
+    const SongImage loop(SongKind::OPM, tools::LoopRows(song, 4, 3, 5));
+    ASSERT_EQ(loop.RowCount(), 3);
+    EXPECT_EQ(loop.Bytes().size(), static_cast<std::size_t>(target.RowOffset(3)));
+    EXPECT_EQ(loop.Title(), song.Title());
+    using Row = std::vector<std::pair<int, int>>;
+    std::vector<Row> rows(3);
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 5; ++c)
+            rows[static_cast<std::size_t>(r)].emplace_back(loop.Note(r, c), loop.Key(r, c));
+    }
+    EXPECT_EQ(rows, (std::vector<Row>{{{49, 1}, {0, 0}, {52, 1}, {54, 1}, {0, 0}},
+                                      {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}},
+                                      {{49, 1}, {0, 2}, {51, 1}, {54, 0}, {0, 2}}}));
+    // Played from its start, the loop's first row is its start row.
+    const SongImage fromStart(SongKind::OPM, tools::LoopRows(song, 4, 3, 4));
+    EXPECT_EQ(fromStart.Note(0, 2), 51);
+    EXPECT_EQ(fromStart.Note(1, 2), 52);
 }
 
 // The plan of a render, before anything is rendered: lengths from the song and the options, and

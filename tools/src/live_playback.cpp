@@ -24,13 +24,16 @@ constexpr std::int32_t kLatencyMs = 40;
 constexpr int kFadeSteps = 30;  // over 5 ms each: the stop has no click
 constexpr auto kFadeStep = std::chrono::milliseconds(5);
 
-// Where the song is, as the rendering thread sees it after each tick. A song played from a later
-// row is turned so its row 0 is that row; rowOffset maps the player's position back to the
-// song's own rows.
+// Where the song is, as the rendering thread sees it after each tick. The player plays `period`
+// rows and wraps; its row p is the song's row base + (shift + p) % period. A whole song played
+// from row `first` has base 0, shift `first` and its row count as the period; a loop of `count`
+// rows from `first`, entered at `from`, has base `first`, shift from - first and period `count`.
+// A pass begins each time the song's row `base` comes round.
 struct PlayPosition {
     std::atomic<bool> counting{false};
-    std::atomic<int> rowOffset{0};
-    std::atomic<int> rowCount{0};
+    std::atomic<int> base{0};
+    std::atomic<int> shift{0};
+    std::atomic<int> period{0};
     std::atomic<std::int64_t> ticksPerRow{0};
     std::atomic<int> row{0};  // the song's next row
     std::atomic<std::int64_t> ticks{0};
@@ -41,14 +44,15 @@ PlayPosition gPosition;
 void ObserveTick() {
     PlayPosition& p = gPosition;
     if (!p.counting.load()) return;
-    const int rowCount = p.rowCount.load();
-    if (rowCount == 0) return;
-    const int row = (player::GetSongPosition() + p.rowOffset.load()) % rowCount;
+    const int period = p.period.load();
+    if (period == 0) return;
+    const int base = p.base.load();
+    const int row = base + (player::GetSongPosition() + p.shift.load()) % period;
     const std::int64_t ticks = p.ticks.fetch_add(1) + 1;
     const std::int64_t ticksPerRow = p.ticksPerRow.load();
-    // A one-row song never leaves row 0: each of its rows is a pass.
-    const bool wrapped = rowCount == 1 ? ticksPerRow != 0 && ticks % ticksPerRow == 0
-                                       : row == 0 && p.row.load() != 0;
+    // A one-row period never leaves its row: each of its rows is a pass.
+    const bool wrapped = period == 1 ? ticksPerRow != 0 && ticks % ticksPerRow == 0
+                                     : row == base && p.row.load() != base;
     if (wrapped) p.passes.fetch_add(1);
     p.row.store(row);
 }
@@ -81,6 +85,7 @@ struct LivePlayback::Impl {
     EnginePort port;
     bool started = false;
     std::uint8_t muted = 0;
+    std::optional<RowLoop> loop;  // the rows looped, when a loop plays
 };
 
 LivePlayback::LivePlayback(emulator::Output output) : impl_(std::make_unique<Impl>(output)) {}
@@ -103,26 +108,53 @@ bool LivePlayback::OnSilentClock() const {
 }
 
 bool LivePlayback::Play(const SongImage& song, int first, std::string& error) {
+    if (first < 0 || (first > 0 && first >= song.RowCount())) first = 0;
+    if (!Hand(song,
+              song.RowCount() == 0
+                  ? std::vector<std::uint8_t>(song.Bytes().begin(), song.Bytes().end())
+                  : RotateRowsKeepingHeldNotes(song, first),
+              {0, first, song.RowCount()}, error)) {
+        return false;
+    }
+    impl_->loop.reset();
+    return true;
+}
+
+bool LivePlayback::PlayLoop(const SongImage& song, RowLoop loop, int from, std::string& error) {
+    loop.count = std::min(loop.count, song.RowCount() - loop.first);
+    if (loop.first < 0 || loop.count < 1) {
+        error = "the rows to loop are not in the song";
+        return false;
+    }
+    if (from < loop.first || from >= loop.first + loop.count) from = loop.first;
+    if (!Hand(song, LoopRows(song, loop.first, loop.count, from),
+              {loop.first, from - loop.first, loop.count}, error)) {
+        return false;
+    }
+    impl_->loop = loop;
+    return true;
+}
+
+bool LivePlayback::Hand(const SongImage& song, const std::vector<std::uint8_t>& played,
+                        const Mapping& mapping, std::string& error) {
     if (!impl_->started) {
         error = "the emulator is not running";
         return false;
     }
-    if (first < 0 || (first > 0 && first >= song.RowCount())) first = 0;
-    const HandOverFile file(
-        song.RowCount() == 0 ? std::vector<std::uint8_t>(song.Bytes().begin(), song.Bytes().end())
-                             : RotateRowsKeepingHeldNotes(song, first));
+    const HandOverFile file(played);
     if (!file.Written()) {
         error = "the song cannot be handed over (" + file.Error() + ")";
         return false;
     }
     PlayPosition& p = gPosition;
     p.counting.store(false);
-    p.rowOffset.store(first);
-    p.rowCount.store(song.RowCount());
+    p.base.store(mapping.base);
+    p.shift.store(mapping.shift);
+    p.period.store(mapping.period);
     p.ticksPerRow.store(song.TicksPerRow());
     p.ticks.store(0);
     p.passes.store(0);
-    p.row.store(first);
+    p.row.store(mapping.period == 0 ? 0 : mapping.base + mapping.shift % mapping.period);
     const int result = song.Kind() == SongKind::OPM
                            ? player::PlaySong(impl_->port, file.Path().c_str())
                            : player::PlaySong2(impl_->port, file.Path().c_str());
@@ -139,10 +171,16 @@ bool LivePlayback::TakeOver(const SongImage& song, int& from, std::string& error
     from = song.RowCount() == 0 ? 0 : before % song.RowCount();
     // The passes carry on: the song goes on, only its notes changed.
     const int passes = gPosition.passes.load();
-    if (!Play(song, from, error)) return false;
+    // A loop goes on over the same rows while the song still has them.
+    const bool looped = impl_->loop && impl_->loop->first < song.RowCount()
+                            ? PlayLoop(song, *impl_->loop, from, error)
+                            : Play(song, from, error);
+    if (!looped) return false;
     gPosition.passes.store(passes);
     return true;
 }
+
+std::optional<LivePlayback::RowLoop> LivePlayback::Loop() const { return impl_->loop; }
 
 int LivePlayback::Row() const { return gPosition.row.load(); }
 int LivePlayback::Passes() const { return gPosition.passes.load(); }
@@ -164,6 +202,10 @@ std::uint8_t LivePlayback::MutedChannels() const { return impl_->muted; }
 emulator::Engine::ChannelPeaks LivePlayback::TakeChannelLevels() {
     return impl_->engine.TakeChannelPeaks();
 }
+std::size_t LivePlayback::CopyChannelSamples(std::span<emulator::ChannelSamples> out) const {
+    return impl_->engine.CopyChannelSamples(out);
+}
+emulator::OutputLoad LivePlayback::Load() const { return impl_->engine.Load(); }
 void LivePlayback::SetTickLimit(std::uint64_t ticks) { impl_->port.SetTickLimit(ticks); }
 
 void LivePlayback::Stop() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <span>
 
 #include "qzr/format/rows.h"
 
@@ -28,32 +29,78 @@ std::vector<std::uint8_t> RotateRows(const SongImage& song, int first) {
     return rotated;
 }
 
+namespace {
+
+constexpr auto kKeyOn = static_cast<std::uint8_t>(KeyByte::On);
+constexpr auto kKeyOff = static_cast<std::uint8_t>(KeyByte::Off);
+
+// The pitch of the note a channel still holds at `row` (keyed on before it, not keyed off
+// since), 0 when it holds none.
+std::uint8_t HeldPitch(const SongImage& song, int row, int channel) {
+    std::uint8_t pitch = 0;
+    for (int r = row - 1; r >= 0; --r) {
+        const std::uint8_t key = song.Key(r, channel);
+        if (pitch == 0 && IsNote(song.Note(r, channel))) pitch = song.Note(r, channel);
+        if (key == kKeyOff) return 0;
+        if (key == kKeyOn) return pitch;
+    }
+    return 0;
+}
+
+// The song's row `row`, as placed in a new song: a channel with nothing new there is keyed on
+// again with the note it holds, or (with `silenceTheRest`) keyed off.
+void KeyHeldNotes(const SongImage& song, int row, std::span<std::uint8_t> placed,
+                  bool silenceTheRest) {
+    for (int c = 0; c < song.Target().channelCount; ++c) {
+        const auto at = 2 * static_cast<std::size_t>(c);
+        if (placed[at] != 0 || placed[at + 1] != 0) continue;
+        const std::uint8_t pitch = HeldPitch(song, row, c);
+        if (pitch != 0) {
+            placed[at] = pitch;
+            placed[at + 1] = kKeyOn;
+        } else if (silenceTheRest) {
+            placed[at + 1] = kKeyOff;
+        }
+    }
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> RotateRowsKeepingHeldNotes(const SongImage& song, int first) {
     std::vector<std::uint8_t> rotated = RotateRows(song, first);
     const SongTarget& target = song.Target();
     const auto rowZero = static_cast<std::size_t>(target.rowsStart);
-    if (song.RowCount() == 0 ||
-        rotated.size() < rowZero + static_cast<std::size_t>(target.RowSize())) {
-        return rotated;
-    }
-    constexpr auto kKeyOn = static_cast<std::uint8_t>(KeyByte::On);
-    constexpr auto kKeyOff = static_cast<std::uint8_t>(KeyByte::Off);
-    for (int c = 0; c < target.channelCount; ++c) {
-        const auto at = rowZero + 2 * static_cast<std::size_t>(c);
-        if (rotated[at] != 0 || rotated[at + 1] != 0) continue;
-        std::uint8_t pitch = 0;
-        std::uint8_t key = 0;
-        for (int row = first - 1; row >= 0 && key == 0; --row) {
-            const std::uint8_t k = song.Key(row, c);
-            if (pitch == 0 && IsNote(song.Note(row, c))) pitch = song.Note(row, c);
-            if (k == kKeyOn || k == kKeyOff) key = k;
-        }
-        if (key == kKeyOn && pitch != 0) {
-            rotated[at] = pitch;
-            rotated[at + 1] = kKeyOn;
-        }
-    }
+    const auto rowSize = static_cast<std::size_t>(target.RowSize());
+    if (song.RowCount() == 0 || rotated.size() < rowZero + rowSize) return rotated;
+    KeyHeldNotes(song, first, std::span(rotated).subspan(rowZero, rowSize), false);
     return rotated;
+}
+
+std::vector<std::uint8_t> LoopRows(const SongImage& song, int first, int count, int from) {
+    assert(first >= 0 && count >= 1 && first + count <= song.RowCount());
+    assert(from >= first && from < first + count);
+    const SongTarget& target = song.Target();
+    const auto rowsStart = static_cast<std::size_t>(target.rowsStart);
+    const auto rowSize = static_cast<std::size_t>(target.RowSize());
+    std::vector<std::uint8_t> looped(rowsStart + static_cast<std::size_t>(count) * rowSize);
+    song.CopyBytes(0, std::span(looped).first(rowsStart));
+    looped[static_cast<std::size_t>(target.RowCountLowOffset())] =
+        static_cast<std::uint8_t>(count & 0xFF);
+    looped[static_cast<std::size_t>(target.RowCountHighOffset())] =
+        static_cast<std::uint8_t>(count >> 8);
+    const auto placed = [&](int index) {
+        return std::span(looped).subspan(rowsStart + static_cast<std::size_t>(index) * rowSize,
+                                         rowSize);
+    };
+    for (int i = 0; i < count; ++i) {
+        song.CopyBytes(
+            static_cast<std::size_t>(target.RowOffset(first + (from - first + i) % count)),
+            placed(i));
+    }
+    const int loopStart = (count - (from - first)) % count;
+    KeyHeldNotes(song, first, placed(loopStart), true);
+    if (loopStart != 0) KeyHeldNotes(song, from, placed(0), false);
+    return looped;
 }
 
 }  // namespace qzr::tools

@@ -7,6 +7,7 @@
 #include "audio_device.h"
 #include "frame_renderer.h"
 #include "native_renderer.h"
+#include "output_load_meter.h"
 #include "silent_clock.h"
 #include "write_queue.h"
 
@@ -48,6 +49,8 @@ struct Engine::Impl {
     std::atomic<std::uint64_t> position{0};
     std::atomic<bool> running{false};
     NativeRenderer::ChannelMeters meters{};
+    ChannelScopeRing scopes;
+    OutputLoadMeter load;
 
     // Read without the lock, so that a tick may ask while an offline pull holds it.
     std::atomic<ActiveOutput> active{ActiveOutput::None};
@@ -80,11 +83,15 @@ StartResult Engine::Start(const StartOptions& options) {
         s.chip->Reset();
         s.queue.Clear();
         for (auto& meter : s.meters) meter.store(0);
-        s.native = std::make_unique<NativeRenderer>(*s.chip, s.queue, s.tick, s.position, options,
-                                                    options.channelMeters ? &s.meters : nullptr);
+        s.scopes.Clear();
+        s.load.Clear();
+        s.native = std::make_unique<NativeRenderer>(
+            *s.chip, s.queue, s.tick, s.position, options,
+            options.channelMeters ? std::optional<NativeRenderer::Metering>({s.meters, s.scopes})
+                                  : std::nullopt);
         const bool stems = options.channelStems && options.output == Output::Offline;
         s.frames = FrameRenderer::Create(*s.native, options.clockHz, options.sampleRate,
-                                         options.fmEnabled, s.volume, stems);
+                                         options.fmEnabled, s.volume, s.load, stems);
         if (!s.frames) {
             s.StopLocked();
             return StartResult::Failed;
@@ -103,7 +110,7 @@ StartResult Engine::Start(const StartOptions& options) {
             }
         }
         PacingClock& clock = options.clock != nullptr ? *options.clock : SteadyPacingClock();
-        s.silentClock = std::make_unique<SilentClock>(*s.frames, options.sampleRate, clock);
+        s.silentClock = std::make_unique<SilentClock>(*s.frames, options.sampleRate, clock, s.load);
         s.active.store(ActiveOutput::SilentClock);
         return StartResult::Started;
     } catch (const std::exception&) {
@@ -173,6 +180,12 @@ Engine::ChannelPeaks Engine::TakeChannelPeaks() {
     }
     return peaks;
 }
+
+std::size_t Engine::CopyChannelSamples(std::span<ChannelSamples> out) const {
+    return impl_->scopes.CopyLatest(out);
+}
+
+OutputLoad Engine::Load() const { return impl_->load.Read(); }
 
 std::uint64_t Engine::NativeSamplePosition() const {
     return impl_->position.load(std::memory_order_relaxed);

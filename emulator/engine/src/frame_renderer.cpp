@@ -1,6 +1,7 @@
 #include "frame_renderer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <tuple>
 
@@ -23,10 +24,12 @@ std::int16_t ScaleToPcm16(float value, int volume) {
 }
 
 FrameRenderer::FrameRenderer(NativeRenderer& native, bool fmEnabled, const std::atomic<int>& volume,
-                             std::size_t streams)
+                             OutputLoadMeter& load, int outputRate, std::size_t streams)
     : native_(native),
       fmEnabled_(fmEnabled),
       volume_(volume),
+      load_(load),
+      outputRate_(outputRate),
       streams_(streams),
       input_(kInputBlock),
       stemInput_(streams > 1 ? kInputBlock : 0),
@@ -36,9 +39,10 @@ FrameRenderer::FrameRenderer(NativeRenderer& native, bool fmEnabled, const std::
 std::unique_ptr<FrameRenderer> FrameRenderer::Create(NativeRenderer& native, std::uint64_t clockHz,
                                                      int outputRate, bool fmEnabled,
                                                      const std::atomic<int>& volume,
-                                                     bool withStems) {
+                                                     OutputLoadMeter& load, bool withStems) {
     const std::size_t streams = withStems ? kStemStreams : 1;
-    std::unique_ptr<FrameRenderer> renderer(new FrameRenderer(native, fmEnabled, volume, streams));
+    std::unique_ptr<FrameRenderer> renderer(
+        new FrameRenderer(native, fmEnabled, volume, load, outputRate, streams));
     const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     // One thread: soxr may otherwise start OpenMP workers that outlive a stop.
@@ -80,6 +84,16 @@ std::size_t FrameRenderer::SupplyInput(void* self, soxr_in_t* data, std::size_t 
 }
 
 void FrameRenderer::Render(std::span<std::int16_t> interleaved, std::span<std::int16_t> stems) {
+    using std::chrono::steady_clock;
+    const auto began = steady_clock::now();
+    RenderUntimed(interleaved, stems);
+    const auto frames = static_cast<std::int64_t>(interleaved.size() / 2);
+    load_.Rendered(steady_clock::now() - began,
+                   std::chrono::nanoseconds(frames * 1'000'000'000 / outputRate_));
+}
+
+void FrameRenderer::RenderUntimed(std::span<std::int16_t> interleaved,
+                                  std::span<std::int16_t> stems) {
     const std::size_t stemValues = 2 * (streams_ - 1);  // per frame
     std::size_t frames = interleaved.size() / 2;
     std::int16_t* out = interleaved.data();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "native_renderer.h"
+#include "output_load_meter.h"
 
 namespace qzr::emulator {
 
@@ -23,11 +24,11 @@ public:
     static std::unique_ptr<FrameRenderer> Create(NativeRenderer& native, std::uint64_t clockHz,
                                                  int outputRate, bool fmEnabled,
                                                  const std::atomic<int>& volume,
-                                                 bool withStems = false);
+                                                 OutputLoadMeter& load, bool withStems = false);
 
     // Exactly interleaved.size() / 2 stereo frames, left first. Rendering thread only. `stems`
     // (only with stems) holds, per frame, channel 0's left and right, then channel 1's, ...:
-    // 16 values a frame.
+    // 16 values a frame. The time it takes goes to the load meter.
     void Render(std::span<std::int16_t> interleaved, std::span<std::int16_t> stems = {});
     bool WithStems() const { return streams_ > 1; }
 
@@ -38,12 +39,15 @@ private:
     using SoxrPtr = std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrDeleter>;
 
     FrameRenderer(NativeRenderer& native, bool fmEnabled, const std::atomic<int>& volume,
-                  std::size_t streams);
+                  OutputLoadMeter& load, int outputRate, std::size_t streams);
+    void RenderUntimed(std::span<std::int16_t> interleaved, std::span<std::int16_t> stems);
     static std::size_t SupplyInput(void* self, soxr_in_t* data, std::size_t requested);
 
     NativeRenderer& native_;
     bool fmEnabled_;
     const std::atomic<int>& volume_;
+    OutputLoadMeter& load_;
+    int outputRate_;
     std::size_t streams_;  // stereo streams: the mix, then each channel's stem
     SoxrPtr resampler_;
     std::vector<StereoSample> input_;

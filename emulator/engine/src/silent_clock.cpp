@@ -15,9 +15,12 @@ constexpr std::chrono::milliseconds kMaxLag{200};
 int ChunkFrames(int rate) { return std::max(1, rate / kChunksPerSecond); }
 }  // namespace
 
-SilentClock::SilentClock(FrameRenderer& renderer, int rate, PacingClock& clock)
+SilentClock::SilentClock(FrameRenderer& renderer, int rate, PacingClock& clock,
+                         OutputLoadMeter& load)
     : renderer_(renderer),
       clock_(clock),
+      load_(load),
+      chunkTime_(std::chrono::nanoseconds(std::chrono::seconds(1)) * ChunkFrames(rate) / rate),
       pacer_(rate, ChunkFrames(rate), kMaxLag),
       chunk_(static_cast<std::size_t>(ChunkFrames(rate)) * 2),
       thread_([this](std::stop_token stop) { Run(std::move(stop)); }) {}
@@ -30,7 +33,10 @@ SilentClock::~SilentClock() {
 void SilentClock::Run(std::stop_token stop) {
     pacer_.Begin(clock_.Now());
     while (!stop.stop_requested()) {
-        if (pacer_.TakeDueChunk(clock_.Now())) {
+        const std::chrono::nanoseconds now = clock_.Now();
+        const std::chrono::nanoseconds due = pacer_.NextDue();
+        if (pacer_.TakeDueChunk(now)) {
+            if (now - due > chunkTime_) load_.Late();
             renderer_.Render(chunk_);
             continue;
         }

@@ -6,6 +6,7 @@
 
 #include "frame_pacer.h"
 #include "frame_renderer.h"
+#include "output_load_meter.h"
 #include "qzr/emulator_engine/pacing_clock.h"
 
 namespace qzr::emulator {
@@ -15,7 +16,8 @@ namespace qzr::emulator {
 // play silently.
 class SilentClock {
 public:
-    SilentClock(FrameRenderer& renderer, int rate, PacingClock& clock);
+    // A chunk made more than a chunk's time after it fell due counts as late in `load`.
+    SilentClock(FrameRenderer& renderer, int rate, PacingClock& clock, OutputLoadMeter& load);
     // Stops and joins the thread.
     ~SilentClock();
     SilentClock(const SilentClock&) = delete;
@@ -26,6 +28,8 @@ private:
 
     FrameRenderer& renderer_;
     PacingClock& clock_;
+    OutputLoadMeter& load_;
+    std::chrono::nanoseconds chunkTime_;
     FramePacer pacer_;
     std::vector<std::int16_t> chunk_;
     std::jthread thread_;  // last: starts once everything above is ready

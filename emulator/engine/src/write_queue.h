@@ -30,6 +30,9 @@ public:
         std::optional<RegisterWrite> write;
     };
     ForSample TakeForSample();
+    // Rendering thread: nothing waits for the next sample (a write pushed meanwhile waits for
+    // the next look).
+    bool Idle() const { return !pending_.load(std::memory_order_acquire); }
 
 private:
     std::mutex mutex_;

@@ -13,9 +13,16 @@ public:
     StereoSample Generate() override { return core_.Generate(); }
     StereoSample GenerateWithStems(YM2151::ChannelFrame& stems) override {
         StereoSample frame;
-        core_.Generate(std::span(&frame, 1), std::span(&stems, 1));
-        for (StereoSample& stem : stems) stem = YM2151::ChannelAlone(stem);
+        GenerateBlockWithStems(std::span(&frame, 1), std::span(&stems, 1));
         return frame;
+    }
+    void GenerateBlock(std::span<StereoSample> out) override { core_.Generate(out); }
+    void GenerateBlockWithStems(std::span<StereoSample> out,
+                                std::span<YM2151::ChannelFrame> stems) override {
+        core_.Generate(out, stems);
+        for (YM2151::ChannelFrame& frame : stems) {
+            for (StereoSample& stem : frame) stem = YM2151::ChannelAlone(stem);
+        }
     }
 
 private:

@@ -17,6 +17,8 @@ public:
 
     // The part the character at `column` (from 0) of `line` is coloured as; nullopt for none.
     static std::optional<Part> PartAt(const QString& line, int column);
+    // How a part looks (the classic source's highlighter shares it).
+    static QTextCharFormat FormatFor(Part part);
 
 protected:
     void highlightBlock(const QString& text) override;
@@ -27,7 +29,6 @@ private:
         QRegularExpression pattern;
     };
     static const std::vector<Rule>& Rules();
-    static QTextCharFormat FormatFor(Part part);
 };
 
 }  // namespace qzr::studio

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <utility>
 #include <vector>
 
 #include "qzr/compiler/qmml_diagnostic.h"
@@ -22,6 +23,8 @@ public:
 
     // The cursor as a source place (line and byte column from 1).
     SourcePlace CursorPlace() const;
+    // The selection's first and last places (both the cursor's when nothing is selected).
+    std::pair<SourcePlace, SourcePlace> SelectionPlaces() const;
     void MoveCursorTo(SourcePlace place);
 
     int MarginWidth() const;
@@ -34,6 +37,7 @@ private:
     // The characters from `place` to the end of its token.
     QTextEdit::ExtraSelection Marked(SourcePlace place, const QTextCharFormat& format) const;
     void Refresh();
+    SourcePlace PlaceAt(int position) const;
 
     QWidget* margin_;
     std::vector<qmml::Diagnostic> diagnostics_;

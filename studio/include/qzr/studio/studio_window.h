@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QSyntaxHighlighter>
 #include <QTimer>
 #include <QToolButton>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "qzr/compiler/qmml_compile.h"
+#include "qzr/studio/channel_scope.h"
 #include "qzr/studio/live_compiler.h"
 #include "qzr/studio/source_editor.h"
 #include "qzr/studio/tracker_view.h"
@@ -49,8 +51,13 @@ public:
     void PlayFromCursor();
     // From the start of the bar the cursor's event is in.
     void PlayFromBar();
+    // Plays the bars the selection touches (the cursor's bar when nothing is selected) over and
+    // over; an edit that compiles goes on looping them.
+    void LoopSelectedBars();
     void StopPlaying();
     bool Playing() const { return playing_; }
+    // The rows looped while a loop plays.
+    std::optional<tools::LivePlayback::RowLoop> Loop() const;
     // The row the last Play started from, and the song's row playing now.
     int PlayedFrom() const { return playedFrom_; }
     int PlayingRow() const;
@@ -63,6 +70,14 @@ public:
     // A channel's meter, 0 to 100: the 60 dB below full scale.
     int MeterLevel(int channel) const {
         return meters_.at(static_cast<std::size_t>(channel))->value();
+    }
+
+    // How the audio side keeps up while playing (shown as the audio load in the status bar).
+    emulator::OutputLoad AudioLoad() const;
+
+    // A channel's oscilloscope.
+    const ChannelScope& Scope(int channel) const {
+        return *scopes_.at(static_cast<std::size_t>(channel));
     }
 
     SourceEditor& Editor() { return *editor_; }
@@ -102,10 +117,15 @@ private:
     void ApplyMutes();
     void TextChanged();
     void Compiled(const qmml::Result& result);
-    void Play(int row);
+    void Play(int row, std::optional<tools::LivePlayback::RowLoop> loop = {});
+    // The first row of the bar `row` is in.
+    int BarStart(int row) const;
     void ShowPosition();
+    void ShowScopes();
     void SetStatus(const QString& text);
     void UpdateTitle();
+    // The colours of a classic source or of a qmml one, by the file's name.
+    void ChooseHighlighter();
     bool SaveIfAsked();  // false: cancelled
     void OpenAsked();
     void SaveAsked(bool choosePath);
@@ -119,8 +139,13 @@ private:
     QListWidget* diagnostics_;
     std::vector<QToolButton*> muteButtons_;
     std::vector<QProgressBar*> meters_;
+    std::vector<ChannelScope*> scopes_;
+    std::vector<emulator::ChannelSamples> scopeSamples_;  // copied from the audio side
     std::uint8_t muted_ = 0;
     QLabel* status_;
+    QLabel* audioLoad_;
+    QSyntaxHighlighter* highlighter_ = nullptr;  // owned by the editor's document
+    std::optional<SongKind> highlighted_;        // the classic source's chip it colours for
     LiveCompiler compiler_;
     QTimer position_;
     std::optional<CompiledSong> song_;  // the last source that compiled

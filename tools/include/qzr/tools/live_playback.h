@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "qzr/emulator_engine/engine.h"
 #include "qzr/format/song_image.h"
@@ -32,8 +35,21 @@ public:
     // Plays `song` from its row `first` (below its row count, or 0). False with the reason when
     // the song cannot be handed over; the song playing before plays on.
     bool Play(const SongImage& song, int first, std::string& error);
-    // Plays `song` from the row the one playing has reached (its row count permitting); the row
-    // it took over at in `from`.
+    // Rows of a song played over and over: `count` of them from `first` on.
+    struct RowLoop {
+        int first = 0;
+        int count = 0;
+        friend bool operator==(const RowLoop&, const RowLoop&) = default;
+    };
+    // Plays the rows of `loop` (cut at the song's end) over and over, from its row `from` (from
+    // its first row when `from` is not one of them); each return to the loop's first row is a
+    // pass. False with the reason when the rows are not in the song or it cannot be handed over.
+    bool PlayLoop(const SongImage& song, RowLoop loop, int from, std::string& error);
+    // The rows looped; nullopt when a whole song plays (Play ends a loop).
+    std::optional<RowLoop> Loop() const;
+    // Plays `song` from the row the one playing has reached (its row count permitting), the loop
+    // going on over the same rows if one plays and the song has them; the row it took over at in
+    // `from`.
     bool TakeOver(const SongImage& song, int& from, std::string& error);
 
     // The song's row the player plays next, the passes since Play (each wrap to row 0), the
@@ -50,6 +66,11 @@ public:
     // Each chip channel's loudest value (0 to 32,768) since the last call; all 0 unless started
     // with meters.
     emulator::Engine::ChannelPeaks TakeChannelLevels();
+    // The latest samples of each channel's stem (Engine::CopyChannelSamples); none unless
+    // started with meters.
+    std::size_t CopyChannelSamples(std::span<emulator::ChannelSamples> out) const;
+    // How the output keeps up since Start (the engine's OutputLoad); any thread.
+    emulator::OutputLoad Load() const;
     // Lets only the first `ticks` ticks of the next Play reach the player, then releases the
     // notes (0: no limit).
     void SetTickLimit(std::uint64_t ticks);
@@ -59,6 +80,15 @@ public:
     void Stop();
 
 private:
+    // How the player's rows map to the song's (see PlayPosition).
+    struct Mapping {
+        int base = 0;
+        int shift = 0;
+        int period = 0;
+    };
+    bool Hand(const SongImage& song, const std::vector<std::uint8_t>& played,
+              const Mapping& mapping, std::string& error);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -19,4 +19,12 @@ std::vector<std::uint8_t> RotateRows(const SongImage& song, int first);
 // channel's next note.
 std::vector<std::uint8_t> RotateRowsKeepingHeldNotes(const SongImage& song, int first);
 
+// The `count` rows from `first` on as a song of their own, which the player loops: its row 0 is
+// the song's row `from` (one of them), and each pass begins at `first` again. Where the loop
+// starts, and at row 0, a note the song still holds there is keyed on again as
+// RotateRowsKeepingHeldNotes does; where the loop starts a channel that holds nothing is keyed
+// off, so a note ringing at the loop's end does not sound on into its start. Needs
+// 0 <= first, 1 <= count, first + count <= RowCount() and first <= from < first + count.
+std::vector<std::uint8_t> LoopRows(const SongImage& song, int first, int count, int from);
+
 }  // namespace qzr::tools

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "qzr/emulator_core/ym2151.h"
 
@@ -24,6 +25,15 @@ public:
     virtual StereoSample GenerateWithStems(YM2151::ChannelFrame& stems) {
         stems = {};
         return Generate();
+    }
+    // Many samples with no write between them: the same as one call each, in less time.
+    virtual void GenerateBlock(std::span<StereoSample> out) {
+        for (StereoSample& frame : out) frame = Generate();
+    }
+    // The same with the stems; stems.size() must equal out.size().
+    virtual void GenerateBlockWithStems(std::span<StereoSample> out,
+                                        std::span<YM2151::ChannelFrame> stems) {
+        for (std::size_t i = 0; i < out.size(); ++i) out[i] = GenerateWithStems(stems[i]);
     }
 };
 

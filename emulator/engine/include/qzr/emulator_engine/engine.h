@@ -63,9 +63,24 @@ struct StartOptions {
     // Offline output only: each channel's stem is resampled beside the mix (RenderWithStems).
     // It costs the render about as much again; without it none of that work is done.
     bool channelStems = false;
-    // Any output: each channel's loudest stem value is kept for TakeChannelPeaks (a level meter).
+    // Any output: each channel's loudest stem value is kept for TakeChannelPeaks (a level meter),
+    // and its latest samples for CopyChannelSamples (an oscilloscope).
     bool channelMeters = false;
 };
+
+// How the rendering thread keeps up with a real-time output since Start: the chunks it rendered,
+// those the silent clock made too late for a device holding two of them (an underrun), and the
+// time rendering took against the time the sound lasts, on average and in the busiest chunk (a
+// share of 1 would just keep up).
+struct OutputLoad {
+    std::uint64_t chunks = 0;
+    std::uint64_t lateChunks = 0;
+    double averageShare = 0;
+    double busiestShare = 0;
+};
+
+// One native sample of each chip channel's stem, its left and right averaged (an oscilloscope's).
+using ChannelSamples = std::array<std::int16_t, std::tuple_size_v<YM2151::ChannelFrame>>;
 
 // Values per output frame of RenderWithStems' stems: each chip channel's left and right.
 inline constexpr std::size_t kStemValuesPerFrame = 2 * std::tuple_size_v<YM2151::ChannelFrame>;
@@ -123,6 +138,12 @@ public:
     // otherwise.
     using ChannelPeaks = std::array<int, std::tuple_size_v<YM2151::ChannelFrame>>;
     ChannelPeaks TakeChannelPeaks();
+    // Started with channelMeters: the latest out.size() native samples of the channels' stems
+    // (at most 4,096, about 74 ms), oldest first; any thread. Returns how many were copied.
+    std::size_t CopyChannelSamples(std::span<ChannelSamples> out) const;
+
+    // Any thread.
+    OutputLoad Load() const;
 
     // The native sample about to be computed; inside a tick, the sample the tick precedes.
     std::uint64_t NativeSamplePosition() const;
