@@ -4,7 +4,7 @@
 # own (image.sh makes it once): the VM boots under qemu's software emulation, its second disk
 # holding the source tree's test data and the build at their absolute paths here (programs must
 # run from the VM's own disk); each test program runs once (run-tests.sh), its summary streamed
-# here. Ends with the suite's "N passed, N failed" line; the status is 0 only when all passed.
+# here as it ends. Ends with the suite's "N passed, N failed" line; the status is 0 only when all passed.
 #
 # The VM runs about eight times slower than this machine, so a test that renders long runs here
 # as its short excerpt only: the gtest filters below leave out the long renders whose excerpt
@@ -21,8 +21,10 @@ start=$(date +%s)
 
 image=$("$here/image.sh")
 
-# The test programs: each one the build made, once.
-mapfile -t programs < <(cd "$build" && find bin -maxdepth 1 -name 'test_*.exe' | LC_ALL=C sort)
+# The test programs: each one the build made, once, the biggest (the slowest, as a rule) first,
+# as the VM's two lanes take them in this order.
+mapfile -t programs < <(cd "$build" && find bin -maxdepth 1 -name 'test_*.exe' -printf '%s %p\n' |
+    sort -k1,1nr -k2 | cut -d' ' -f2)
 if [ ${#programs[@]} -eq 0 ]; then
     say "no test programs in $build/bin (build it with QZR_BUILD_TESTS=ON)"
     exit 2
@@ -58,7 +60,7 @@ cat >"$job/job.sh" <<JOB
 stty -F /dev/ttyS1 -opost 2>/dev/null
 mkdir -p '$root'
 mount --bind '/job/tree$root' '$root'
-QZR_VM_TEST_TIMEOUT='${QZR_VM_TEST_TIMEOUT:-900}' sh /job/run-tests.sh '$root' '$build'
+QZR_VM_TEST_TIMEOUT='${QZR_VM_TEST_TIMEOUT:-900}' bash /job/run-tests.sh '$root' '$build'
 JOB
 size=$(( $(du -sm "$job" | cut -f1) * 2 + 64 ))
 mkfs.ext4 -q -F -d "$job" "$work/job.img" "${size}M" >/dev/null
@@ -70,7 +72,8 @@ boot_status=0
 "$here/boot.sh" "$image" "$work/job.img" "$work/output" "$work/console.log" \
     "${QZR_VM_TIMEOUT:-2400}" &
 qemu=$!
-tail --pid=$qemu -n +1 -f "$work/output" | sed -u -e 's/\r$//' -e '/^qzr-vm: job ended/d'
+tail --pid=$qemu -n +1 -f "$work/output" |
+    sed -u -e 's/\r$//' -e '/^qzr-vm: job ended/d' -e '/^[0-9]* passed, [0-9]* failed$/d'
 wait $qemu || boot_status=$?
 
 tr -d '\r' <"$work/output" >"$work/output.txt"
