@@ -23,6 +23,7 @@ FUZZ := build/fuzz
 WIN_I686 := build/win-i686
 WIN_X86_64 := build/win-x86_64
 # What the Windows builds can build so far: no Qt, soxr, libsndfile or SDL2 for Windows yet.
+# QZR_BUILD_GUI names the Qt window; Windows builds the Win32 window (qzrgui.exe) always.
 WINDOWS_OPTIONS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZR_BUILD_GUI=OFF -DQZR_BUILD_ENGINE=OFF \
 	-DQZR_BUILD_TOOLS=OFF -DQZR_BUILD_BENCHMARKS=OFF
 FUZZ_SECONDS ?= 600
@@ -95,9 +96,9 @@ windows: windows-i686
 	cmake --build $(WIN_X86_64) -j $(JOBS)
 
 # The Wine prefix is build/win-x86_64/wine-prefix, made by the first test run. One Wine server
-# serves the whole run (scripts/wine-ctest.sh); a test that still fails is run again, up to three
-# times in all, since Wine itself now and then loses a starting program (a fault of the product
-# fails every time).
+# serves the whole run (scripts/wine-ctest.sh), on a virtual display (Xvfb) for the window's
+# tests; a test that still fails is run again, up to three times in all, since Wine itself now
+# and then loses a starting program (a fault of the product fails every time).
 test-windows: windows
 	./scripts/check-windows-binaries.sh $(WIN_I686) i686 $(WIN_X86_64) x86_64
 	./scripts/wine-ctest.sh $(WIN_X86_64) --output-on-failure -j $(JOBS) --timeout 600 \

@@ -1,5 +1,6 @@
-# qzr_add_test(NAME SOURCES ... [LIBS ...] [LABELS ...])
-# One gtest executable per module. Tests are discovered before they run, so a sanitizer build
+# qzr_add_test(NAME SOURCES ... [LIBS ...] [LABELS ...] [LOCKS ...])
+# One gtest executable per module. LOCKS name what its tests share with other tests and must
+# have alone (ctest's RESOURCE_LOCK), such as the display's keyboard focus. Tests are discovered before they run, so a sanitizer build
 # never runs a test binary at build time, nor a cross build one it cannot run.
 if(CMAKE_CROSSCOMPILING AND WIN32)
     # No Windows build of GoogleTest is installed: it is built here from Debian's sources, and
@@ -23,7 +24,7 @@ include(GoogleTest)
 set(QZR_UPDATE_GOLDEN OFF CACHE BOOL "Rewrite golden files instead of comparing (QZR_UPDATE_GOLDEN=1 also works)")
 
 function(qzr_add_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock
                           qzr::test_support qzr::warnings ${ARG_LIBS})
@@ -35,9 +36,16 @@ function(qzr_add_test name)
     if(NOT labels)
         set(labels unit)
     endif()
+    # The properties are one flat list of names and values, so no value may hold a list (a
+    # ';' would split it): the source folder reaches the tests as a compile definition.
+    set(locks)
+    if(ARG_LOCKS)
+        set(locks RESOURCE_LOCK "${ARG_LOCKS}")
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS "${labels}"
-                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QZR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+                   ${locks}
+                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

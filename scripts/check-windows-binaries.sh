@@ -4,15 +4,15 @@
 # objdump -p: the file is PE32 (i686) or PE32+ (x86_64); it imports only from the system DLLs
 # and only the functions listed in scripts/windows7-imports.txt (what Windows 7 has), so the
 # files run on a bare Windows 7 or later; qzrplay.dll exports exactly the entries of its .def
-# file, undecorated. Exits 1 naming every fault found.
+# file, undecorated; qzrgui.exe is a window program. Exits 1 naming every fault found.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 allowed_list=$root/scripts/windows7-imports.txt
 def_file=$root/player/library/src/qzrplay.def
 # The product; every build has these. The others are checked where the build has them.
-required=(opmcomp.exe opn2comp.exe qzrplay.dll ymrender.exe)
-optional=(x68sound.dll qzr.exe qzrgui.exe)
+required=(opmcomp.exe opn2comp.exe qzrplay.dll ymrender.exe qzrgui.exe)
+optional=(x68sound.dll qzr.exe)
 
 if [ $# -eq 0 ] || [ $(($# % 2)) -ne 0 ]; then
     echo "usage: $0 BUILD_DIR ARCH [BUILD_DIR ARCH ...]" >&2
@@ -57,6 +57,11 @@ check_file() {
         while read -r dll function; do
             fault "$file imports $function from $dll, which is not in $(basename "$allowed_list")"
         done <<<"$unknown"
+    fi
+    if [ "$(basename "$file")" = qzrgui.exe ]; then
+        # A window program: started from Explorer, it opens no console.
+        awk '$1 == "Subsystem" { exit $2 == "00000002" ? 0 : 1 }' <<<"$dump" ||
+            fault "$file is not a Windows GUI program (subsystem 2)"
     fi
     if [ "$(basename "$file")" = qzrplay.dll ]; then
         local exports

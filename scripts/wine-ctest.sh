@@ -5,8 +5,12 @@
 # program, and a test that starts in that moment loses its connection ("recvmsg: Connection reset
 # by peer"). The server and Wine's services are started here first, with nothing of ctest's
 # output open (a service holding a test's output pipe would keep ctest waiting), and the server is
-# ended when the tests are done.
+# ended when the tests are done. The window's tests need an X display: without one, the whole
+# run gets a virtual one (Xvfb, 24-bit colour) of its own.
 set -euo pipefail
+if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
 build=${1:?usage: scripts/wine-ctest.sh BUILD [CTEST ARGUMENTS...]}
 shift
 here=$(cd "$(dirname "$0")" && pwd)

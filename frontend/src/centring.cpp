@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "qzr/frontend/window_model.h"
+
 namespace qzr::frontend {
 namespace {
 
@@ -35,8 +37,9 @@ private:
 }  // namespace
 
 QPoint CentredTopLeft(const QRect& area, const QSize& size) {
-    return {area.x() + (area.width() - size.width()) / 2,
-            area.y() + (area.height() - size.height()) / 2};
+    const Point corner = qzr::frontend::CentredTopLeft(area.x(), area.y(), area.width(),
+                                                       area.height(), size.width(), size.height());
+    return {corner.x, corner.y};
 }
 
 void CentreInAvailableArea(QWidget& window) {

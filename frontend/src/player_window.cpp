@@ -17,55 +17,22 @@
 #include "qzr/frontend/centring.h"
 #include "qzr/frontend/player_icon.h"
 #include "qzr/frontend/song_dialog.h"
+#include "qzr/frontend/window_model.h"
 #include "wrapping_button.h"
 
 namespace qzr::frontend {
 namespace {
 
-constexpr int kSampleRate = 44100;
-constexpr int kOutputLatencyMs = 200;
-
 // Sizes and positions are kept in layout units of two pixels, the unit the controls were
 // designed in.
 constexpr int kLayoutUnit = 2;
 
-struct ControlPlace {
-    int x;
-    int y;
-    int width;
-    int height;
+constexpr QRect InPixels(const ControlPlace& place) {
+    return {place.x * kLayoutUnit, place.y * kLayoutUnit, place.width * kLayoutUnit,
+            place.height * kLayoutUnit};
+}
 
-    constexpr QRect InPixels() const {
-        return {x * kLayoutUnit, y * kLayoutUnit, width * kLayoutUnit, height * kLayoutUnit};
-    }
-};
-
-struct ButtonSpec {
-    const char* text;
-    int controlId;
-    ControlPlace place;
-    const char* description;
-};
-
-// Creation order is also the Tab order.
-constexpr std::array<ButtonSpec, 3> kButtons{{
-    {"Play Song(OPM)",
-     PlayerWindow::kPlayOPMId,
-     {20, 20, 50, 20},
-     "Choose a song file and play it on the YM2151 (OPM)"},
-    {"Play Song(OPN2)",
-     PlayerWindow::kPlayOPN2Id,
-     {20, 50, 50, 20},
-     "Choose a song file written for the YM2612 (OPN2) and play it"},
-    {"Stop", PlayerWindow::kStopId, {80, 20, 50, 20}, "Stop the song that is playing"},
-}};
-
-constexpr ControlPlace kStatusPlace{20, 74, 110, 10};
-// The client area; the window manager adds its frame around it.
-constexpr ControlPlace kClientArea{0, 0, 140, 88};
-
-const QColor kBackground(0xE4, 0xE4, 0xE4);
-constexpr char kCaption[] = "QZRPlayer";
+const QColor kBackground = QColor::fromRgb(kBackgroundRgb);
 
 }  // namespace
 
@@ -91,7 +58,7 @@ PlayerWindow::PlayerWindow(PlayerWindowSeams seams, QWidget* parent)
     setAccessibleName(QString::fromLatin1(kCaption));
     setAccessibleDescription(QStringLiteral("Plays QZR song files on the emulated FM chip"));
     setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
-    setFixedSize(kClientArea.InPixels().size());
+    setFixedSize(InPixels(kClientArea).size());
 
     QPalette grey = palette();
     grey.setColor(QPalette::Window, kBackground);
@@ -115,7 +82,7 @@ void PlayerWindow::CreateControls() {
     for (const ButtonSpec& spec : kButtons) {
         auto* button = new WrappingButton(QString::fromLatin1(spec.text), this);
         button->setProperty("controlId", spec.controlId);
-        button->setGeometry(spec.place.InPixels());
+        button->setGeometry(InPixels(spec.place));
         button->setAccessibleName(QString::fromLatin1(spec.text));
         button->setAccessibleDescription(QString::fromLatin1(spec.description));
         // Enter presses the focused button as Space does, as in a dialog.
@@ -126,10 +93,10 @@ void PlayerWindow::CreateControls() {
     }
 
     status_ = new QLabel(this);
-    status_->setGeometry(kStatusPlace.InPixels());
+    status_->setGeometry(InPixels(kStatusPlace));
     status_->setAccessibleDescription(
         QStringLiteral("Ready, the song playing and its row, or stopped"));
-    SetStatus(QStringLiteral("Ready"));
+    SetStatus(QString::fromLatin1(kReadyStatus));
     status_->show();
 
     if (auto* first = findChild<QPushButton*>()) first->setFocus(Qt::OtherFocusReason);
@@ -179,13 +146,14 @@ void PlayerWindow::StopSong() {
     seams_.player.stopSong();
     seams_.refreshTimer->Stop();
     playingName_.clear();
-    SetStatus(QStringLiteral("Stopped"));
+    SetStatus(QString::fromLatin1(kStoppedStatus));
 }
 
 void PlayerWindow::RefreshStatus() {
     if (playingName_.isEmpty()) return;
-    const QString row = QStringLiteral(", row %1").arg(seams_.player.getSongPosition());
-    SetStatus(QStringLiteral("Playing ") + playingName_, row);
+    const int row = seams_.player.getSongPosition();
+    SetStatus(QString::fromStdString(PlayingStatusHead(playingName_.toStdString())),
+              QString::fromStdString(PlayingStatusTail(row)));
 }
 
 void PlayerWindow::SetStatus(const QString& head, const QString& tail) {

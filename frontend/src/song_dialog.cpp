@@ -4,13 +4,18 @@
 #include <QStringList>
 
 #include "qzr/frontend/centring.h"
+#include "qzr/frontend/window_model.h"
 
 namespace qzr::frontend {
 
+QString SongFileFilter() {
+    return QString::fromLatin1(kSongFilesDescription) + QStringLiteral(" (") +
+           QString::fromLatin1(kSongFilesPattern) + QStringLiteral(")");
+}
+
 std::unique_ptr<QFileDialog> MakeSongFileDialog() {
     // An empty caption leaves the toolkit's default title in place.
-    auto dialog = std::make_unique<QFileDialog>(nullptr, QString(), QString(),
-                                                QString::fromLatin1(kSongFileFilter));
+    auto dialog = std::make_unique<QFileDialog>(nullptr, QString(), QString(), SongFileFilter());
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);

@@ -7,12 +7,10 @@
 namespace qzr::frontend {
 namespace {
 
-constexpr qsizetype kShownPrefixBytes = 80;
-
 // The first bytes of a path, cut back to a character boundary so the message never shows half of
 // a multi-byte character.
 QString ShownPrefix(const QByteArray& encoded) {
-    qsizetype cut = std::min(kShownPrefixBytes, encoded.size());
+    qsizetype cut = std::min(static_cast<qsizetype>(kShownPrefixBytes), encoded.size());
     while (cut > 0 && cut < encoded.size() &&
            (static_cast<unsigned char>(encoded[cut]) & 0xC0) == 0x80) {
         --cut;
@@ -35,10 +33,11 @@ QByteArray EncodedPath(const QString& path) { return QFile::encodeName(path); }
 std::optional<QString> RefusalFor(const QString& path) {
     const QByteArray encoded = EncodedPath(path);
     if (static_cast<std::size_t>(encoded.size()) > kMaxPathBytes) {
-        return QStringLiteral("The path is too long to play: ") + ShownPrefix(encoded) +
-               QStringLiteral("...");
+        return QString::fromStdString(TooLongPathMessage(ShownPrefix(encoded).toStdString()));
     }
-    if (!OpensForReading(path, encoded)) return QStringLiteral("Can't open file ") + path;
+    if (!OpensForReading(path, encoded)) {
+        return QString::fromStdString(CannotOpenMessage(path.toStdString()));
+    }
     return std::nullopt;
 }
 

@@ -210,14 +210,18 @@ TEST(EngineOffline, BlocksBetweenTicksGiveWhatOneSampleACallGives) {
         std::vector<std::int16_t> mix;
         std::vector<std::int16_t> stems;
     };
-    const auto make = [](bool meters, std::size_t perCall) {
-        Made made;
-        Engine engine;
+    const auto start = [](Engine& engine, bool meters, bool stems) {
         gTicks.Clear(&engine, 0);
         StartOptions options = Offline();
         options.channelMeters = meters;
+        options.channelStems = stems;
         EXPECT_EQ(engine.Start(options), StartResult::Started);
         engine.SetTickProcedure(&PlayingTick);
+    };
+    const auto make = [&](bool meters, std::size_t perCall) {
+        Made made;
+        Engine engine;
+        start(engine, meters, false);
         made.frames.resize(40'000);
         for (std::size_t at = 0; at < made.frames.size(); at += perCall) {
             const std::size_t count = std::min(perCall, made.frames.size() - at);
@@ -251,14 +255,10 @@ TEST(EngineOffline, BlocksBetweenTicksGiveWhatOneSampleACallGives) {
     }
 
     // The stems' mix is the mix made without them.
-    const auto withStems = [](bool stems) {
+    const auto withStems = [&](bool stems) {
         Made made;
         Engine engine;
-        gTicks.Clear(&engine, 0);
-        StartOptions options = Offline();
-        options.channelStems = stems;
-        EXPECT_EQ(engine.Start(options), StartResult::Started);
-        engine.SetTickProcedure(&PlayingTick);
+        start(engine, false, stems);
         made.mix.resize(2 * 20'000);
         made.stems.resize(kStemValuesPerFrame * 20'000);
         EXPECT_EQ(stems ? engine.RenderWithStems(made.mix, made.stems) : engine.Render(made.mix),

@@ -1,8 +1,12 @@
+#include "qzr/tools/diff.h"
+
 #include <gtest/gtest.h>
 
 #include "child_process.h"
 #include "golden.h"
+#include "qzr/format/song_image.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/song_bytes.h"
 #include "qzr/test_support/temp_dir.h"
 #include "song_fixture.h"
 
@@ -65,6 +69,50 @@ TEST_F(QzrDiff, SongsOfTheTwoChipsCompareByTheirEvents) {
         {QzrPath(), "diff", "--chip", "opm", "a.opm.mml.qzr", "d.opn2.mml.qzr"}, dir_.Path());
     EXPECT_EQ(forced.out.find("chip:"), std::string::npos) << forced.out;
     EXPECT_NE(forced.out.find("bytes differ\n"), std::string::npos) << forced.out;
+}
+
+// Rows past a file's end read as the player reads them (255s within the row count, nothing past
+// it), however many there are.
+TEST(DescribeDifferences, RowsPastTheFilesEndCompareAsThePlayerReadsThem) {
+    const auto song = [](SongKind kind, std::uint16_t count, int rows) {
+        SongBytes bytes(TargetFor(kind));
+        bytes.Speed(6).RowCount(count).Rows(rows);
+        return SongImage(kind, bytes.Get());
+    };
+    struct Case {
+        const char* name;
+        SongImage a;
+        SongImage b;
+        std::string first;    // the first difference, as written
+        long long differing;  // events
+    };
+    const SongImage opm = song(SongKind::OPM, 40'000, 1);
+    const SongImage opn2 = song(SongKind::OPN2, 65'000, 1);
+    const std::vector<Case> cases{
+        // Row 2 is in b's file only; rows 3 to 499 read alike; rows 500 to 999 hold 255s in a
+        // and nothing in b, on all eight channels.
+        {"one chip", song(SongKind::OPM, 1000, 2), song(SongKind::OPM, 500, 3),
+         "row 2, ch1: ?FF ?FF vs ...", 8 + 8 * 500},
+        // Alike up to the shorter count, then 255s against nothing on the six channels both have.
+        {"two chips", opm, opn2, "row " + std::to_string(opm.RowCount()) + ", ch1: ... vs ?FF ?FF",
+         6LL * (opn2.RowCount() - opm.RowCount())},
+        {"alike past the end", song(SongKind::OPM, 60'000, 0), song(SongKind::OPM, 60'000, 0), "",
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string text = tools::DescribeDifferences(c.a, c.b);
+        const std::string expected = c.differing == 0
+                                         ? std::string()
+                                         : "first difference in the rows: " + c.first + "\n" +
+                                               std::to_string(c.differing) + " events differ\n";
+        // The rows' lines, without what follows them (the bytes).
+        const auto from = text.find("first difference in the rows");
+        const auto to = text.find("events differ\n", from);
+        EXPECT_EQ(from == std::string::npos ? std::string() : text.substr(from, to + 14 - from),
+                  expected)
+            << text;
+    }
 }
 
 TEST_F(QzrDiff, UnreadableFileGivesStatusTwo) {

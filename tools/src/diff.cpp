@@ -78,18 +78,45 @@ void CompareRows(const SongImage& a, const SongImage& b, std::string& text) {
                           bytesA.begin() + static_cast<std::ptrdiff_t>(at + rowSize),
                           bytesB.begin() + static_cast<std::ptrdiff_t>(at));
     };
-    for (int row = 0; row < rows; ++row) {
+    const auto note = [&](int row, int c, const Event& x, const Event& y, long long count) {
+        if (differing == 0) {
+            text += "first difference in the rows: row " + std::to_string(row) + ", ch" +
+                    std::to_string(c + 1) + ": " + Trimmed(EventText(x)) + " vs " +
+                    Trimmed(EventText(y)) + "\n";
+        }
+        differing += count;
+    };
+    // Past both files' bytes every row of a song reads alike (255s within its row count, empty
+    // after), so from there on the rows are compared a stretch at a time; before it, one by one.
+    const auto firstRowPastBytes = [](const SongImage& song) {
+        const SongTarget& target = song.Target();
+        const auto size = static_cast<std::int64_t>(song.Bytes().size());
+        const auto past = (size - target.rowsStart + target.RowSize() - 1) / target.RowSize();
+        return static_cast<int>(std::clamp<std::int64_t>(past, 0, song.RowCount()));
+    };
+    const int alike = std::min(rows, std::max(firstRowPastBytes(a), firstRowPastBytes(b)));
+    for (int row = 0; row < alike; ++row) {
         if (sameRow(row)) continue;
         for (int c = 0; c < channels; ++c) {
             // Compared as bytes; only the first difference is put in words.
             const Event x = EventAt(a, row, c);
             const Event y = EventAt(b, row, c);
-            if (x == y) continue;
-            if (differing++ == 0) {
-                text += "first difference in the rows: row " + std::to_string(row) + ", ch" +
-                        std::to_string(c + 1) + ": " + Trimmed(EventText(x)) + " vs " +
-                        Trimmed(EventText(y)) + "\n";
-            }
+            if (x != y) note(row, c, x, y, 1);
+        }
+    }
+    std::vector<int> bounds{alike, rows};
+    for (const int count : {a.RowCount(), b.RowCount()}) {
+        if (count > alike && count < rows) bounds.push_back(count);
+    }
+    std::sort(bounds.begin(), bounds.end());
+    for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {
+        const int from = bounds[i];
+        const int length = bounds[i + 1] - from;
+        if (length == 0) continue;
+        for (int c = 0; c < channels; ++c) {
+            const Event x = EventAt(a, from, c);
+            const Event y = EventAt(b, from, c);
+            if (x != y) note(from, c, x, y, length);
         }
     }
     if (differing != 0) {

@@ -9,7 +9,11 @@
 #include <mutex>
 #include <string>
 
+#if defined(_WIN32)
+#define QZR_DOUBLE_API extern "C" __declspec(dllexport)
+#else
 #define QZR_DOUBLE_API extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

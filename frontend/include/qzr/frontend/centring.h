@@ -8,8 +8,7 @@ class QWidget;
 
 namespace qzr::frontend {
 
-// Top-left corner that centres something of `size` in `area`; each half is truncated toward
-// zero, so a window larger than the area overhangs both sides by the same amount or one pixel less.
+// Top-left corner that centres something of `size` in `area` (the window model's arithmetic).
 QPoint CentredTopLeft(const QRect& area, const QSize& size);
 
 // Moves a top-level window, frame included, to the centre of its screen's available area

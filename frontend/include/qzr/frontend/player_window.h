@@ -38,9 +38,9 @@ PlayerWindowSeams MakeDefaultSeams();
 class PlayerWindow final : public QWidget {
 public:
     // The identifiers the buttons carry in their "controlId" property.
-    static constexpr int kPlayOPMId = 100;
-    static constexpr int kPlayOPN2Id = 200;
-    static constexpr int kStopId = 300;
+    static constexpr int kPlayOPMId = frontend::kPlayOPMId;
+    static constexpr int kPlayOPN2Id = frontend::kPlayOPN2Id;
+    static constexpr int kStopId = frontend::kStopId;
 
     explicit PlayerWindow(PlayerWindowSeams seams, QWidget* parent = nullptr);
 

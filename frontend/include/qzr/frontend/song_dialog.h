@@ -7,7 +7,8 @@ class QFileDialog;
 
 namespace qzr::frontend {
 
-inline constexpr char kSongFileFilter[] = "QZR Music Files (*.qzr)";
+// "QZR Music Files (*.qzr)", as Qt writes a filter.
+QString SongFileFilter();
 
 // An open-file dialog for one existing song file, owned by no window: the toolkit's default
 // title, only song files listed, centred on the screen. Qt's own dialog is used on every

@@ -2,14 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
-#include <cstddef>
 #include <optional>
 
-namespace qzr::frontend {
+#include "qzr/frontend/window_model.h"
 
-// The player is handed the path in a buffer of this many bytes, terminator included.
-inline constexpr std::size_t kPathBufferSize = 2048;
-inline constexpr std::size_t kMaxPathBytes = kPathBufferSize - 1;
+namespace qzr::frontend {
 
 // The path as the player's file functions take it: the file system's own bytes.
 QByteArray EncodedPath(const QString& path);
