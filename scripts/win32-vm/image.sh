@@ -12,6 +12,9 @@ mirror=${QZR_VM_MIRROR:-http://deb.debian.org/debian}
 packages=(
     linux-image-amd64 initramfs-tools zstd kmod udev mount procps util-linux iproute2 e2fsprogs
     wine wine32:i386 libwine:i386 libasound2:i386 xvfb xauth
+    # The X extensions Wine's display driver uses where they are present, as on the host.
+    libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxinerama1:i386
+    libxcomposite1:i386 libxfixes3:i386 libxxf86vm1:i386
 )
 hash=$(cat "$here/image.sh" "$here/init" "$here/prepare.sh" | sha256sum | cut -c1-16)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/qzr/win32-vm
@@ -39,9 +42,10 @@ fi
 
 start=$(date +%s)
 work=$cache/$hash.partial
-rm -rf "$work"
+# Never into a file system mounted inside (mmdebstrap mounts /proc and /sys while it works).
+rm -rf --one-file-system "$work"
 mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf --one-file-system "$work"' EXIT
 say "making the VM image in $image (once; a few minutes)"
 # The system: the i386 packages run under the amd64 kernel; the null ALSA device is every
 # program's default sound output.
@@ -54,7 +58,7 @@ cp "$(ls "$work"/root/boot/vmlinuz-* | sort -V | tail -1)" "$work/vmlinuz"
 cp "$(ls "$work"/root/boot/initrd.img-* | sort -V | tail -1)" "$work/initrd.img"
 size=$(( $(du -sm "$work/root" | cut -f1) + 1536 ))
 mkfs.ext4 -q -F -L qzr-root -d "$work/root" "$work/disk.img" "${size}M"
-rm -rf "$work/root"
+rm -rf --one-file-system "$work/root"
 
 # The first boot makes the Wine prefix, kept in the image.
 mkdir -p "$work/job"
@@ -70,7 +74,7 @@ cat "$work/prepare.log" >&2
 rm -rf "$work/job" "$work/job.img"
 touch "$work/ready"
 # Only the image of this recipe is kept.
-find "$cache" -mindepth 1 -maxdepth 1 -type d ! -name "$hash" ! -name "$hash.partial" -exec rm -rf {} +
+find "$cache" -mindepth 1 -maxdepth 1 -type d ! -name "$hash" ! -name "$hash.partial" -exec rm -rf --one-file-system {} +
 mv "$work" "$image"
 trap - EXIT
 say "VM image made in $(( $(date +%s) - start )) s"
