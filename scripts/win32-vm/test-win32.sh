@@ -23,7 +23,7 @@ image=$("$here/image.sh")
 
 # The test programs: each one the build made, once, the biggest (the slowest, as a rule) first,
 # as the VM's two lanes take them in this order.
-mapfile -t programs < <(cd "$build" && find bin -maxdepth 1 -name 'test_*.exe' -printf '%s %p\n' |
+mapfile -t programs < <(cd "$build" && find bin -name 'test_*.exe' -printf '%s %p\n' |
     sort -k1,1nr -k2 | cut -d' ' -f2)
 if [ ${#programs[@]} -eq 0 ]; then
     say "no test programs in $build/bin (build it with QZR_BUILD_TESTS=ON)"
