@@ -36,8 +36,9 @@ run_one() {
     start=$(date +%s)
     timeout -k 10 "${QZR_VM_TEST_TIMEOUT:-900}" \
         xvfb-run -n "$display" -s "-screen 0 1024x768x24" wine "$build_dir/$program" "$@" \
-        >"$log" 2>&1 </dev/null
+        >"$log.raw" 2>&1 </dev/null
     status=$?
+    tr -d '\r' <"$log.raw" >"$log"  # Windows programs end their lines with CR LF
     seconds=$(($(date +%s) - start))
     ran=$(sed -n 's/^\[  PASSED  \] \([0-9][0-9]*\) tests\{0,1\}\..*/\1/p' "$log" | tail -1)
     lost=$(sed -n 's/^\[  FAILED  \] \([0-9][0-9]*\) tests\{0,1\}, listed below:.*/\1/p' "$log" |
