@@ -19,7 +19,8 @@ build=$(cd "${1:?usage: test-win32.sh BUILD}" && pwd)
 say() { echo "test-win32: $*" >&2; }
 start=$(date +%s)
 
-image=$("$here/image.sh")
+# The image's folder is the last line image.sh prints (mkfs.ext4 names what it creates too).
+image=$("$here/image.sh" | tail -n 1)
 
 # The test programs: each one the build made, once, the biggest (the slowest, as a rule) first,
 # as the VM's two lanes take them in this order.
