@@ -13,7 +13,8 @@ std::string PlatformLibraryName(const std::string& base);
 bool InProcess(const std::string& fileName);
 
 // Whether the library file at `path` exports `entry` under exactly that name (no fallback
-// spelling). The library is loaded for the question and released after it.
+// spelling). The library is loaded for the question and released after it (on Linux it stays
+// mapped).
 bool ExportsEntry(const std::string& path, const std::string& entry);
 
 }  // namespace qzr::test
