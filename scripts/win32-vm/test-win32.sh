@@ -4,7 +4,8 @@
 # own (image.sh makes it once): the VM boots under qemu's software emulation, its second disk
 # holding the source tree's test data and the build at their absolute paths here (programs must
 # run from the VM's own disk); each test program runs once (run-tests.sh), its summary streamed
-# here as it ends. Ends with the suite's "N passed, N failed" line; the status is 0 only when all passed.
+# here as it ends. Ends with the suite's "N passed, N failed" line; the status is 0 only when
+# all passed.
 #
 # The VM runs about eight times slower than this machine, so a test that renders long runs here
 # as its short excerpt only: the gtest filters below leave out the long renders whose excerpt
