@@ -12,6 +12,8 @@
 #               build's tests under wine64
 #   make dist-windows  make windows, then dist/qzr-windows-i686.zip: the 32-bit programs and
 #               DLLs, the examples and a README for Windows users
+#   make test-win32  the i686 build's tests under wine32 in a VM of our own (qemu, software
+#               emulation; the VM image is made once, in ~/.cache/qzr/win32-vm)
 #   make format rewrite every C++ file as .clang-format lays it out
 
 JOBS ?= 2
@@ -36,7 +38,8 @@ export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
 .PHONY: all deps build demo test check-format test-normal test-asan test-tsan test-fuzz fuzz \
-	build-fuzz bench bench-core clean format windows test-windows dist-windows
+	build-fuzz bench bench-core clean format windows windows-i686 test-windows test-win32 \
+	dist-windows
 
 all: build
 
@@ -83,14 +86,17 @@ test-fuzz: build-fuzz
 fuzz: build-fuzz
 	./scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
-# i686 is the 32-bit Windows the programs are made for (its tests need a 32-bit Windows to run
-# on); x86_64 is built with its tests, which run under the host's wine64.
-windows: deps
+# i686 is the 32-bit Windows the programs are made for, built with its tests, which run under
+# wine32 in a VM (make test-win32); x86_64 is built with its tests, which run under the host's
+# wine64.
+windows-i686: deps
 	prefix=$$(JOBS=$(JOBS) ./scripts/build-windows-deps.sh i686) && \
 	    cmake -S . -B $(WIN_I686) $(CMAKE_GEN) \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DQZR_WINDOWS_DEPS="$$prefix" \
-	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=OFF
+	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=ON
 	cmake --build $(WIN_I686) -j $(JOBS)
+
+windows: windows-i686
 	prefix=$$(JOBS=$(JOBS) ./scripts/build-windows-deps.sh x86_64) && \
 	    cmake -S . -B $(WIN_X86_64) $(CMAKE_GEN) \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DQZR_WINDOWS_DEPS="$$prefix" \
@@ -107,6 +113,11 @@ test-windows: windows
 # The 32-bit Windows build as a zip for Windows users (its files checked as they go in).
 dist-windows: windows
 	./scripts/dist-windows.sh $(WIN_I686) i686 dist/qzr-windows-i686.zip
+
+# The VM (Debian 12 with wine32, booted under qemu without KVM) is made once and kept in
+# ${XDG_CACHE_HOME:-~/.cache}/qzr/win32-vm; scripts/win32-vm/test-win32.sh says how it runs.
+test-win32: windows-i686
+	./scripts/win32-vm/test-win32.sh $(WIN_I686)
 
 bench: build
 	./scripts/bench.sh $(NORMAL)

@@ -17,6 +17,8 @@ packages=(
     # (scripts/build-windows-deps.sh): apt-get source unpacks with dpkg-source.
     dpkg-dev xz-utils libz-mingw-w64-dev
     zip  # make dist-windows
+    # The VM the i686 build's tests run in (make test-win32).
+    qemu-system-x86 mmdebstrap e2fsprogs
 )
 
 missing=()

@@ -12,4 +12,9 @@ std::string PlatformLibraryName(const std::string& base);
 // Whether a library of that platform file name is in this process.
 bool InProcess(const std::string& fileName);
 
+// Whether the library file at `path` exports `entry` under exactly that name (no fallback
+// spelling). The library is loaded for the question and released after it (on Linux it stays
+// mapped).
+bool ExportsEntry(const std::string& path, const std::string& entry);
+
 }  // namespace qzr::test

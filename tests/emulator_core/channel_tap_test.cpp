@@ -22,9 +22,10 @@ struct Tapped {
 Tapped RenderRandom(std::uint64_t seed, std::uint64_t samples, bool tap) {
     test::RandomProgram program(seed);
     YM2151 chip;
-    Tapped t{Frames(samples), Channels(samples)};
+    const auto count = static_cast<std::size_t>(samples);
+    Tapped t{Frames(count), Channels(count)};
     test::RandomProgram::Write next = program.Next();
-    for (std::uint64_t n = 0; n < samples; ++n) {
+    for (std::size_t n = 0; n < count; ++n) {
         if (next.sample == n) {
             chip.Write(next.reg, next.value);
             next = program.Next();

@@ -61,7 +61,7 @@ void Run(YM2151& chip, const Program& program, std::uint64_t samples,
 std::vector<StereoSample> Render(const Program& program, std::uint64_t samples) {
     YM2151 chip;
     std::vector<StereoSample> frames;
-    frames.reserve(samples);
+    frames.reserve(static_cast<std::size_t>(samples));
     Run(chip, program, samples, [&](std::uint64_t, StereoSample f) { frames.push_back(f); });
     return frames;
 }

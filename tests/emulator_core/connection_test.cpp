@@ -80,7 +80,7 @@ TEST(Connection, ModulatorsTakeTheCurrentOrThePreviousSample) {
                 t.slots[n][static_cast<std::size_t>(2 + 8 * group)].phase >> 10);
         };
         int mismatches = 0;
-        for (std::size_t n = p.Next() + 2; n < t.frames.size(); ++n) {
+        for (auto n = static_cast<std::size_t>(p.Next()) + 2; n < t.frames.size(); ++n) {
             const std::int32_t feedback = (out(n - 1, 0) + out(n - 2, 0)) >> (10 - fb);
             mismatches +=
                 out(n, 0) != detail::OperatorOutput(roms, phaseIndex(n - 1, 0) + feedback, 0);
@@ -162,7 +162,7 @@ TEST(Mix, SumSaturatesAndWrapsLikeTheChip) {
         // The first half wave (all outputs positive) lasts 3236 samples.
         const auto frames = test::Render(p, p.Next() + 3000);
         int lowest = 0, highest = 0;
-        for (std::size_t n = p.Next(); n < frames.size(); ++n) {
+        for (auto n = static_cast<std::size_t>(p.Next()); n < frames.size(); ++n) {
             lowest = std::min(lowest, static_cast<int>(frames[n].left));
             highest = std::max(highest, static_cast<int>(frames[n].left));
         }

@@ -274,7 +274,8 @@ TEST(Envelope, NoAttackStepInTheKeyOnSample) {
         SCOPED_TRACE(offset);
         Program p;
         p.Write(0x80 + 24, 30).Wait(static_cast<std::uint64_t>(offset)).Key(0, 0x8);
-        const auto latch = p.Next();  // the key write precedes Next() - 1: latched in Next()
+        // The key write precedes Next() - 1: latched in Next().
+        const auto latch = static_cast<std::size_t>(p.Next());
         YM2151 chip;
         std::vector<std::uint16_t> levels;
         test::Run(chip, p, latch + 4, [&](std::uint64_t, StereoSample) {
@@ -296,9 +297,10 @@ TEST(Envelope, SustainLevelBelowTheDecayRunsOnToSilence) {
     std::vector<SlotView> views;
     test::Run(chip, p, 20000,
               [&](std::uint64_t, StereoSample) { views.push_back(chip.InspectSlot(24)); });
-    ASSERT_GT(views[p.Next()].level, 100);
+    const auto from = static_cast<std::size_t>(p.Next());
+    ASSERT_GT(views[from].level, 100);
     bool jumped = false;
-    for (std::size_t n = p.Next(); n + 1 < views.size(); ++n) {
+    for (std::size_t n = from; n + 1 < views.size(); ++n) {
         if (views[n].level >= 1008 && views[n].level < 1023) {
             EXPECT_EQ(views[n].phaseState, EnvelopePhase::Decay);
             EXPECT_EQ(views[n + 1].level, 1023);

@@ -63,7 +63,7 @@ TEST(RegisterScript, RenderMatchesTheChipDrivenByHand) {
     const auto frames = RenderScript(writes, 200);
     emulator::YM2151 chip;
     std::size_t next = 0;
-    for (std::uint64_t n = 0; n < 200; ++n) {
+    for (std::size_t n = 0; n < 200; ++n) {
         if (next < writes.size() && writes[next].sample == n) {
             chip.Write(writes[next].reg, writes[next].value);
             ++next;

@@ -59,3 +59,33 @@ PROBE_API int _Both() { return 5; }
 PROBE_API int Plain() { return 6; }
 PROBE_API int PlainA() { return 7; }
 PROBE_API int _Plain() { return 8; }
+
+// The call sites' entries as a 32-bit Windows library of another toolchain may spell them: the
+// player's six undecorated, the emulator's seven with the leading "_" of a C name, each taking
+// the call site's number of words. Each result spells the entry's number (1 to 13), the word
+// count and the first and last words (digits), so that a wrong entry or a lost word shows.
+namespace {
+
+int Site(int site, std::initializer_list<std::intptr_t> words) {
+    const int first = words.size() == 0 ? 0 : static_cast<int>(*words.begin());
+    const int last = words.size() == 0 ? 0 : static_cast<int>(*(words.end() - 1));
+    return site * 1000 + static_cast<int>(words.size()) * 100 + first * 10 + last;
+}
+
+}  // namespace
+
+PROBE_API int PROBE_STDCALL InitOPM(W a, W b) { return Site(1, {a, b}); }
+PROBE_API int PROBE_STDCALL ReleaseOPM() { return Site(2, {}); }
+PROBE_API int PROBE_STDCALL PlaySong(W a) { return Site(3, {a}); }
+PROBE_API int PROBE_STDCALL PlaySong2(W a) { return Site(4, {a}); }
+PROBE_API int PROBE_STDCALL StopSong() { return Site(5, {}); }
+PROBE_API int PROBE_STDCALL GetSongPosition() { return Site(6, {}); }
+PROBE_API int _X68Sound_Start(W a, W b, W c, W d, W e, W f, W g) {
+    return Site(7, {a, b, c, d, e, f, g});
+}
+PROBE_API int _X68Sound_Free() { return Site(8, {}); }
+PROBE_API int _X68Sound_Reset() { return Site(9, {}); }
+PROBE_API int _X68Sound_OpmReg(W a) { return Site(10, {a}); }
+PROBE_API int _X68Sound_OpmPoke(W a) { return Site(11, {a}); }
+PROBE_API int _X68Sound_TotalVolume(W a) { return Site(12, {a}); }
+PROBE_API int _X68Sound_BetwInt(W a) { return Site(13, {a}); }
