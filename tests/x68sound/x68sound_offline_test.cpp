@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "qzr/common/call_by_name.h"
@@ -41,7 +42,7 @@ TEST(X68SoundArguments, StartRefusesRatesAndPeriodsOutOfRange) {
                           {192'001, 5, -1},
                           {44'100, 0, -1},
                           {-44'100, 5, -1},
-                          {std::intptr_t{1} << 40, 5, -1},
+                          {std::numeric_limits<std::intptr_t>::max(), 5, -1},
                           {8'000, 1, 0},
                           {192'000, 5, 0}};
     for (const auto& c : cases) {
