@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "child_process.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
 #include "song_fixture.h"
 
@@ -29,7 +29,7 @@ protected:
         std::filesystem::copy(SourcePath("examples"), dir_.Path(),
                               std::filesystem::copy_options::recursive);
     }
-    ProgramResult Qzr(std::vector<std::string> args, const std::filesystem::path& in = {}) {
+    ProgramRun Qzr(std::vector<std::string> args, const std::filesystem::path& in = {}) {
         args.insert(args.begin(), QzrPath());
         return RunProgram(args, in.empty() ? dir_.Path() : in);
     }
@@ -37,7 +37,7 @@ protected:
 };
 
 TEST_F(QzrBuild, WritesTheSongBesideTheSourceOrWhereTold) {
-    const ProgramResult built = Qzr({"build", "harbour_lights.opm.qmml"});
+    const ProgramRun built = Qzr({"build", "harbour_lights.opm.qmml"});
     EXPECT_EQ(built.status, 0) << built.err;
     EXPECT_EQ(built.err, "");
     EXPECT_EQ(built.out, "harbour_lights.opm.qzr: 20744 bytes, 1280 rows\n");
@@ -46,7 +46,7 @@ TEST_F(QzrBuild, WritesTheSongBesideTheSourceOrWhereTold) {
 
     // From another folder: voice paths are the source's folder's.
     std::filesystem::create_directories(dir_ / "out");
-    const ProgramResult elsewhere =
+    const ProgramRun elsewhere =
         Qzr({"build", "../harbour_lights.opn2.qmml", "-o", "song.qzr"}, dir_ / "out");
     EXPECT_EQ(elsewhere.status, 0) << elsewhere.err;
     EXPECT_EQ(ReadBytes(dir_ / "out/song.qzr"),
@@ -83,7 +83,7 @@ TEST_F(QzrBuild, ASourceWithErrorsWritesNothingAndReportsThemAll) {
         SCOPED_TRACE(c.name);
         WriteText(dir_ / "bad.opm.qmml", c.source);
         const auto before = Listing(dir_.Path());
-        const ProgramResult result = Qzr({"build", "bad.opm.qmml"});
+        const ProgramRun result = Qzr({"build", "bad.opm.qmml"});
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.err, c.err);
         EXPECT_EQ(Listing(dir_.Path()), before);
@@ -96,7 +96,7 @@ TEST_F(QzrBuild, ASourceWithErrorsWritesNothingAndReportsThemAll) {
                                    "harbour_lights.opm.qmml"},
           std::vector<std::string>{"build", "harbour_lights.opm.qmml", "-o", "voices"}}) {
         SCOPED_TRACE(args[1] + " " + args.back());
-        const ProgramResult result = Qzr(args);
+        const ProgramRun result = Qzr(args);
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err, "");
     }
@@ -110,19 +110,18 @@ TEST_F(QzrBuild, LoweredSourcesCompileToTheSameSong) {
     WriteText(dir_ / "slur.opm.qmml", source);
     for (const std::string name : {"harbour_lights.opm.qmml", "harbour_lights.opn2.qmml"}) {
         SCOPED_TRACE(name);
-        const ProgramResult lowered = Qzr({"lower", name, "-o", "classic"});
+        const ProgramRun lowered = Qzr({"lower", name, "-o", "classic"});
         EXPECT_EQ(lowered.status, 0) << lowered.err;
         EXPECT_EQ(lowered.err, "");
         const std::string classic = name.substr(0, name.size() - 5) + ".mml";
         const bool opm = name.find(".opm.") != std::string::npos;
-        const ProgramResult compiled =
-            RunProgram({std::string(QZR_BIN_DIR) + (opm ? "/opmcomp" : "/opn2comp"), classic},
-                       dir_ / "classic");
+        const ProgramRun compiled =
+            RunProgram({ProgramPath(opm ? "opmcomp" : "opn2comp"), classic}, dir_ / "classic");
         EXPECT_EQ(compiled.status, 0) << compiled.err;
         EXPECT_EQ(ReadBytes(dir_ / "classic" / (classic + ".qzr")),
                   ReadBytes(SourcePath("tests/golden/" + classic + ".qzr")));
     }
-    const ProgramResult slurred = Qzr({"lower", "slur.opm.qmml", "-o", "classic"});
+    const ProgramRun slurred = Qzr({"lower", "slur.opm.qmml", "-o", "classic"});
     EXPECT_EQ(slurred.status, 0);
     EXPECT_EQ(slurred.err,
               "slur.opm.qmml:23:8: warning: the classic form cannot express a slur ('&'); 1 "
@@ -131,7 +130,7 @@ TEST_F(QzrBuild, LoweredSourcesCompileToTheSameSong) {
 }
 
 TEST_F(QzrBuild, VoicesShowAsTextWriteAsBytesAndSoundOnOneNote) {
-    const ProgramResult text = Qzr({"voice", "voices/bass.voice"});
+    const ProgramRun text = Qzr({"voice", "voices/bass.voice"});
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_EQ(text.out,
               "@1 {\n"
@@ -152,7 +151,7 @@ TEST_F(QzrBuild, VoicesShowAsTextWriteAsBytesAndSoundOnOneNote) {
               0);
     EXPECT_EQ(ReadBytes(dir_ / "tom.voice"), ReadBytes(dir_ / "voices/tom.voice"));
 
-    const ProgramResult heard =
+    const ProgramRun heard =
         Qzr({"voice", "voices/epiano.voice", "--note", "o4c", "--seconds", "0.5", "-o", "ep.wav"});
     ASSERT_EQ(heard.status, 0) << heard.err;
     // Half a second held, then the two seconds of release every render ends with.
@@ -167,7 +166,7 @@ TEST_F(QzrBuild, VoicesShowAsTextWriteAsBytesAndSoundOnOneNote) {
           std::vector<std::string>{"voice", "voices/bass.voice", "--note", "c [c]9", "-o", "x.wav"},
           std::vector<std::string>{"voice", "harbour_lights.opm.qmml", "--voice", "9"}}) {
         SCOPED_TRACE(args.back());
-        const ProgramResult result = Qzr(args);
+        const ProgramRun result = Qzr(args);
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err, "");
         EXPECT_FALSE(std::filesystem::exists(dir_ / "x.voice"));
@@ -176,11 +175,11 @@ TEST_F(QzrBuild, VoicesShowAsTextWriteAsBytesAndSoundOnOneNote) {
 }
 
 TEST_F(QzrBuild, CheckAndInfoTakeQmmlSources) {
-    const ProgramResult clean = Qzr({"check", "harbour_lights.opn2.qmml"});
+    const ProgramRun clean = Qzr({"check", "harbour_lights.opn2.qmml"});
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.err, "");
     WriteText(dir_ / "warn.qmml", "#chip opm\n#tempo 120\n@1 \"voices/bass.voice\"\nch1 @1 c\n");
-    const ProgramResult warned = Qzr({"check", "warn.qmml"});
+    const ProgramRun warned = Qzr({"check", "warn.qmml"});
     EXPECT_EQ(warned.status, 1);
     EXPECT_EQ(warned.err,
               "warn.qmml:2:1: warning: #tempo 120 is not reached exactly: speed 6 plays 125 beats "
@@ -189,8 +188,8 @@ TEST_F(QzrBuild, CheckAndInfoTakeQmmlSources) {
 
     // info of a source is info of the song it builds to.
     ASSERT_EQ(Qzr({"build", "harbour_lights.opm.qmml", "-o", "built.opm.qzr"}).status, 0);
-    const ProgramResult ofSource = Qzr({"info", "harbour_lights.opm.qmml", "--rows", "0:40"});
-    const ProgramResult ofSong = Qzr({"info", "built.opm.qzr", "--rows", "0:40"});
+    const ProgramRun ofSource = Qzr({"info", "harbour_lights.opm.qmml", "--rows", "0:40"});
+    const ProgramRun ofSong = Qzr({"info", "built.opm.qzr", "--rows", "0:40"});
     ASSERT_EQ(ofSource.status, 0) << ofSource.err;
     auto body = [](const std::string& text) { return text.substr(text.find('\n')); };
     EXPECT_EQ(body(ofSource.out), body(ofSong.out));

@@ -4,10 +4,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include "child_process.h"
 #include "golden.h"
 #include "qzr/compiler/keyword_table.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
 #include "song_fixture.h"
 
@@ -29,7 +29,7 @@ TEST(QzrCheck, EveryKindOfFindingMatchesTheGoldenText) {
               // Other dialects, several tokens on a line, a number that is no length, the same
               // slip twice, and causes that spoil many notes once each.
               ">\nq6\nb3\no4 l8 c\ncdefg\nC4\nl%0\nc\nd\nr\nl4\no7\no+\no+\nc\nd\ne\no4\n");
-    const ProgramResult result = RunProgram({QzrPath(), "check", "bad.opm.mml"}, dir.Path());
+    const ProgramRun result = RunProgram({QzrPath(), "check", "bad.opm.mml"}, dir.Path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     ExpectGolden(result.err, "bad.opm.mml.check.txt");
@@ -40,7 +40,7 @@ TEST(QzrCheck, EveryKindOfFindingMatchesTheGoldenText) {
     std::string elsewhere = "Elsewhere\n6\n64\n";
     for (int v = 0; v < 8; ++v) elsewhere += "11\nvoices/tom.voice\n";
     WriteText(dir / "songs/elsewhere.opm.mml", elsewhere + "ch1\nc1\n");
-    const ProgramResult moved =
+    const ProgramRun moved =
         RunProgram({QzrPath(), "check", "../songs/elsewhere.opm.mml"}, dir / "voices");
     EXPECT_EQ(moved.status, 1);
     EXPECT_EQ(moved.err.substr(0, moved.err.find('\n')),
@@ -49,7 +49,7 @@ TEST(QzrCheck, EveryKindOfFindingMatchesTheGoldenText) {
               "this one opens from the source's folder, so run the compiler there)");
 
     WriteText(dir / "short.opn2.mml", "Short\n2\n0\n");
-    const ProgramResult header = RunProgram({QzrPath(), "check", "short.opn2.mml"}, dir.Path());
+    const ProgramRun header = RunProgram({QzrPath(), "check", "short.opn2.mml"}, dir.Path());
     EXPECT_EQ(header.status, 1);
     ExpectGolden(header.err, "short.opn2.mml.check.txt");
 }
@@ -57,8 +57,7 @@ TEST(QzrCheck, EveryKindOfFindingMatchesTheGoldenText) {
 TEST(QzrCheck, ExamplesAreClean) {
     for (const char* example : {"harbour_lights.opm.mml", "harbour_lights.opn2.mml"}) {
         SCOPED_TRACE(example);
-        const ProgramResult result =
-            RunProgram({QzrPath(), "check", example}, SourcePath("examples"));
+        const ProgramRun result = RunProgram({QzrPath(), "check", example}, SourcePath("examples"));
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.err, "");
     }
@@ -90,7 +89,7 @@ TEST(QzrCheck, UnreadableSourceGivesStatusTwo) {
           std::vector<std::string>{QzrPath(), "check", ".", "--chip", "opm"},
           std::vector<std::string>{QzrPath(), "check", "song.mml"}}) {
         SCOPED_TRACE(args[2]);
-        const ProgramResult result = RunProgram(args, dir.Path());
+        const ProgramRun result = RunProgram(args, dir.Path());
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err, "");
     }
@@ -126,16 +125,6 @@ TEST(QzrCheck, HintsNameWhatALineMeant) {
         SCOPED_TRACE(line);
         EXPECT_EQ(tools::SuggestKeyword(line, kOPMTarget), hint);
     }
-}
-
-// Runs qzr in `dir`, killed after `seconds` should it wait for something that never comes.
-ProgramResult RunWithin(const std::vector<std::string>& args, const TempDir& dir, int seconds) {
-    ChildProcess child(args, dir.Path());
-    child.WaitFor([](const std::string&, const std::string&) { return false; },
-                  std::chrono::seconds(seconds));
-    child.Signal(SIGKILL);
-    const int status = child.Wait();
-    return {status, child.Out(), child.Err()};
 }
 
 // A voice naming a FIFO, a source in a FIFO (which cannot be read twice) and a line of 100 kB
@@ -175,7 +164,8 @@ TEST(QzrCheck, FifosAndLongLinesGetAnAnswer) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
-        const ProgramResult result = RunWithin({QzrPath(), "check", c.source}, dir, 20);
+        const ProgramRun result =
+            RunProgram({QzrPath(), "check", c.source}, dir.Path(), std::chrono::seconds(20));
         EXPECT_EQ(result.status, c.status) << result.err.substr(0, 400);
         std::vector<std::string> starts;
         for (std::size_t at = 0, i = 0; at < result.err.size(); ++i) {

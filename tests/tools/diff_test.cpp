@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "child_process.h"
 #include "golden.h"
 #include "qzr/format/song_image.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/song_bytes.h"
 #include "qzr/test_support/temp_dir.h"
 #include "song_fixture.h"
@@ -30,24 +30,24 @@ protected:
         if (!second.empty()) body.insert(body.end(), {"ch3", second + "8"});
         return MakeSource(title, speed, second.empty() ? 8 : 9, SongKind::OPM, body, voice);
     }
-    ProgramResult Diff(const std::string& a, const std::string& b) {
+    ProgramRun Diff(const std::string& a, const std::string& b) {
         return RunProgram({QzrPath(), "diff", a, b}, dir_.Path());
     }
     TempDir dir_{"qzr_diff"};
 };
 
 TEST_F(QzrDiff, EqualSongsGiveStatusZeroAndNoOutput) {
-    const ProgramResult result = Diff("a.opm.mml.qzr", "a.opm.mml.qzr");
+    const ProgramRun result = Diff("a.opm.mml.qzr", "a.opm.mml.qzr");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
 }
 
 TEST_F(QzrDiff, DifferencesMatchTheGoldenText) {
-    const ProgramResult header = Diff("a.opm.mml.qzr", "b.opm.mml.qzr");
+    const ProgramRun header = Diff("a.opm.mml.qzr", "b.opm.mml.qzr");
     EXPECT_EQ(header.status, 1);
     ExpectGolden(header.out, "a_b.diff.txt");
     // One more row: a note in ch3, and a file longer by a row.
-    const ProgramResult rows = Diff("a.opm.mml.qzr", "c.opm.mml.qzr");
+    const ProgramRun rows = Diff("a.opm.mml.qzr", "c.opm.mml.qzr");
     EXPECT_EQ(rows.status, 1);
     ExpectGolden(rows.out, "a_c.diff.txt");
 }
@@ -59,13 +59,13 @@ TEST_F(QzrDiff, SongsOfTheTwoChipsCompareByTheirEvents) {
     CompileInto(dir_.Path(), "d.opn2.mml",
                 MakeSource("One", 6, 8, SongKind::OPN2, body, "voices/brass.voice"),
                 SongKind::OPN2);
-    const ProgramResult result = Diff("a.opm.mml.qzr", "d.opn2.mml.qzr");
+    const ProgramRun result = Diff("a.opm.mml.qzr", "d.opn2.mml.qzr");
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out.rfind("chip: OPM vs OPN2\n", 0), 0u) << result.out;
     EXPECT_EQ(result.out.find("first difference in the rows"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("bytes differ\n"), std::string::npos) << result.out;
     // Named for one chip, both are read with its layout.
-    const ProgramResult forced = RunProgram(
+    const ProgramRun forced = RunProgram(
         {QzrPath(), "diff", "--chip", "opm", "a.opm.mml.qzr", "d.opn2.mml.qzr"}, dir_.Path());
     EXPECT_EQ(forced.out.find("chip:"), std::string::npos) << forced.out;
     EXPECT_NE(forced.out.find("bytes differ\n"), std::string::npos) << forced.out;
@@ -116,7 +116,7 @@ TEST(DescribeDifferences, RowsPastTheFilesEndCompareAsThePlayerReadsThem) {
 }
 
 TEST_F(QzrDiff, UnreadableFileGivesStatusTwo) {
-    const ProgramResult result = Diff("a.opm.mml.qzr", "missing.opm.qzr");
+    const ProgramRun result = Diff("a.opm.mml.qzr", "missing.opm.qzr");
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("missing.opm.qzr"), std::string::npos);
     EXPECT_EQ(RunProgram({QzrPath(), "diff", "a.opm.mml.qzr"}, dir_.Path()).status, 2);

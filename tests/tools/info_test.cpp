@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "child_process.h"
 #include "golden.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/song_bytes.h"
 #include "qzr/test_support/song_image_cases.h"
 #include "qzr/test_support/temp_dir.h"
@@ -40,7 +40,7 @@ TEST(QzrInfo, TinySongsMatchTheirGoldenText) {
                     c.kind);
         std::vector<std::string> args{QzrPath(), "info", c.name + ".qzr"};
         args.insert(args.end(), c.extraArgs.begin(), c.extraArgs.end());
-        const ProgramResult result = RunProgram(args, dir.Path());
+        const ProgramRun result = RunProgram(args, dir.Path());
         ASSERT_EQ(result.status, 0) << result.err;
         ExpectGolden(result.out, c.name + ".info.txt");
     }
@@ -53,7 +53,7 @@ TEST(QzrInfo, SpeedAndRowsFollowThePlayersReadingRules) {
         SCOPED_TRACE(c.name);
         const auto path = dir / "song.qzr";
         WriteBytes(path, c.song.Get());
-        const ProgramResult result =
+        const ProgramRun result =
             RunProgram({QzrPath(), "info", path.string(), "--chip",
                         c.kind == SongKind::OPM ? "opm" : "opn2", "--rows", "0:0"},
                        dir.Path());

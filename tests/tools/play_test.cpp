@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "child_process.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
 #include "song_fixture.h"
 
@@ -69,7 +69,7 @@ protected:
 
 TEST_F(QzrPlay, EndsAfterSecondsOnTheSilentClock) {
     const auto began = std::chrono::steady_clock::now();
-    const ProgramResult result =
+    const ProgramRun result =
         RunProgram(Qzr({"play", "long.opn2.mml.qzr", "--seconds", "1.2"}), dir_.Path());
     const auto took = std::chrono::steady_clock::now() - began;
     EXPECT_EQ(result.status, 0) << result.err;
@@ -93,7 +93,7 @@ TEST_F(QzrPlay, EndsAfterSecondsOnTheSilentClock) {
 }
 
 TEST_F(QzrPlay, EndsAfterTheLoops) {
-    const ProgramResult result =
+    const ProgramRun result =
         RunProgram(Qzr({"play", "short.opm.mml.qzr", "--loops", "3"}), dir_.Path());
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, "after 3 passes")) << result.out;
@@ -105,7 +105,7 @@ TEST_F(QzrPlay, InterruptStopsCleanlyWithStatus130) {
         [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
         20s))
         << child.Out();
-    child.Signal(SIGINT);
+    child.Interrupt();
     EXPECT_EQ(child.Wait(), 130);
     // It got as far as stopping the player and releasing the emulator, and said where it was.
     EXPECT_TRUE(Contains(child.Out(), "stopped at row")) << child.Out();
@@ -117,8 +117,7 @@ TEST_F(QzrPlay, AVgmPlaysItsLoopsAndStopsOnInterrupt) {
     ASSERT_EQ(
         RunProgram(Qzr({"render", "short.opm.mml.qzr", "-o", "short.vgm"}), dir_.Path()).status, 0);
     const auto began = std::chrono::steady_clock::now();
-    const ProgramResult result =
-        RunProgram(Qzr({"play", "short.vgm", "--loops", "3"}), dir_.Path());
+    const ProgramRun result = RunProgram(Qzr({"play", "short.vgm", "--loops", "3"}), dir_.Path());
     const auto took = std::chrono::steady_clock::now() - began;
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, "short.vgm: VGM 1.71, YM2151 at 3378641 Hz\n")) << result.out;
@@ -129,7 +128,7 @@ TEST_F(QzrPlay, AVgmPlaysItsLoopsAndStopsOnInterrupt) {
     ChildProcess child(Qzr({"play", "short.vgm", "--loops", "1000"}), dir_.Path());
     ASSERT_TRUE(child.WaitFor(
         [](const std::string& out, const std::string&) { return Contains(out, "writes: "); }, 20s));
-    child.Signal(SIGINT);
+    child.Interrupt();
     EXPECT_EQ(child.Wait(), 130);
     EXPECT_TRUE(Contains(child.Out(), "stopped after")) << child.Out();
 }
@@ -144,7 +143,7 @@ TEST_F(QzrPlay, BadArgumentsGiveStatusTwo) {
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args.back());
-        const ProgramResult result = RunProgram(Qzr(args), dir_.Path());
+        const ProgramRun result = RunProgram(Qzr(args), dir_.Path());
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err, "");
     }
@@ -211,7 +210,7 @@ TEST_F(QzrWatch, AnEditIsHeardFromTheSameRow) {
             return !rows.empty() && rows.back() > after;
         },
         10s));
-    child.Signal(SIGINT);
+    child.Interrupt();
     EXPECT_EQ(child.Wait(), 130);
 }
 
@@ -239,7 +238,7 @@ TEST_F(QzrWatch, AFailingEditKeepsTheOldSongAndShowsTheFindings) {
                                   const std::string&) { return StatusRows(o).back() > rowsSoFar; },
                       10s));
     EXPECT_FALSE(Contains(child.Out(), "reloaded"));
-    child.Signal(SIGINT);
+    child.Interrupt();
     EXPECT_EQ(child.Wait(), 130);
 }
 
@@ -266,13 +265,13 @@ TEST_F(QzrWatch, AnEditThatCompilesStillShowsWhatTheCompilerSkips) {
                          ":20:1: warning: ch1 ends at row 1256, but the song loops "
                          "at row 1280"))
         << child.Err();
-    child.Signal(SIGINT);
+    child.Interrupt();
     EXPECT_EQ(child.Wait(), 130);
 }
 
 TEST_F(QzrWatch, AQmmlSourceReloadsAndShowsItsErrors) {
     constexpr const char* kQmml = "harbour_lights.opm.qmml";
-    const ProgramResult built = RunProgram({QzrPath(), "build", kQmml}, dir_.Path());
+    const ProgramRun built = RunProgram({QzrPath(), "build", kQmml}, dir_.Path());
     ASSERT_EQ(built.status, 0) << built.err;
     ChildProcess child(
         {QzrPath(), "play", "harbour_lights.opm.qzr", "--watch", kQmml, "--seconds", "30"},
@@ -302,7 +301,7 @@ TEST_F(QzrWatch, AQmmlSourceReloadsAndShowsItsErrors) {
         },
         10s))
         << child.Err();
-    child.Signal(SIGINT);
+    child.Interrupt();
     EXPECT_EQ(child.Wait(), 130);
     // One reload: the second edit did not replace the song.
     const std::string out = child.Out();
@@ -332,7 +331,7 @@ TEST_F(QzrWatch, AFifoInPlaceOfTheSourceIsRefusedWithoutWaiting) {
         child.WaitFor([rowsSoFar](const std::string& o,
                                   const std::string&) { return StatusRows(o).back() > rowsSoFar; },
                       10s));
-    child.Signal(SIGINT);
+    child.Interrupt();
     EXPECT_EQ(child.Wait(), 130);
 }
 

@@ -11,8 +11,8 @@
 #include <set>
 #include <thread>
 
-#include "child_process.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
 #include "song_fixture.h"
 
@@ -84,7 +84,7 @@ protected:
                             MakeSource("Tiny", 6, 64, SongKind::OPM, {"ch1", "o4", "a1"}),
                             SongKind::OPM);
     }
-    ProgramResult Qzr(std::vector<std::string> args) {
+    ProgramRun Qzr(std::vector<std::string> args) {
         args.insert(args.begin(), QzrPath());
         return RunProgram(args, dir_.Path());
     }
@@ -115,7 +115,7 @@ double PeakDbfs(const std::vector<std::int16_t>& samples) {
 }
 
 TEST_F(RenderTest, TinySongHasTheRightLengthAndPitch) {
-    const ProgramResult result = Qzr({"render", "tiny.opm.mml.qzr"});
+    const ProgramRun result = Qzr({"render", "tiny.opm.mml.qzr"});
     ASSERT_EQ(result.status, 0) << result.err;
     // Beside the song, with its last extension replaced; no progress bar into a pipe, only the
     // level of what was written.
@@ -137,14 +137,14 @@ TEST_F(RenderTest, TinySongHasTheRightLengthAndPitch) {
 // The bar needs a terminal: util-linux's `script` gives the program one.
 TEST_F(RenderTest, ProgressBarOnlyOnATerminal) {
     if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "no script(1) for a terminal";
-    const ProgramResult onTerminal = RunProgram(
+    const ProgramRun onTerminal = RunProgram(
         {"/usr/bin/script", "-qec", QzrPath() + " render tiny.opm.mml.qzr -o tty.wav", "/dev/null"},
         dir_.Path());
     ASSERT_EQ(onTerminal.status, 0) << onTerminal.out;
     EXPECT_NE(onTerminal.out.find("rendering ["), std::string::npos) << onTerminal.out;
     EXPECT_NE(onTerminal.out.find("100%"), std::string::npos);
     // Into a pipe: no bar, only the level line.
-    const ProgramResult piped = Qzr({"render", "tiny.opm.mml.qzr", "-o", "pipe.wav"});
+    const ProgramRun piped = Qzr({"render", "tiny.opm.mml.qzr", "-o", "pipe.wav"});
     EXPECT_EQ(piped.out, "");
     EXPECT_EQ(piped.err.find("rendering ["), std::string::npos) << piped.err;
     EXPECT_EQ(piped.err.rfind("qzr: pipe.wav: peak ", 0), 0u) << piped.err;
@@ -166,7 +166,7 @@ TEST_F(RenderTest, TwoLoopsLastTwoPassesAndTheTail) {
 TEST_F(RenderTest, FlacWavAndStandardOutputHoldTheSameSamples) {
     ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "x.wav", "--seconds", "1"}).status, 0);
     ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "x.flac", "--seconds", "1"}).status, 0);
-    const ProgramResult piped = Qzr({"render", "tiny.opm.mml.qzr", "-o", "-", "--seconds", "1"});
+    const ProgramRun piped = Qzr({"render", "tiny.opm.mml.qzr", "-o", "-", "--seconds", "1"});
     ASSERT_EQ(piped.status, 0) << piped.err;
     WriteText(dir_ / "piped.wav", piped.out);
 
@@ -216,7 +216,7 @@ TEST_F(RenderTest, FadePlaysOnIntoTheNextPass) {
 // --gain scales every sample; what reaches full scale is counted and warned about.
 TEST_F(RenderTest, GainScalesAndClippingIsReported) {
     ASSERT_EQ(Qzr({"render", "tiny.opm.mml.qzr", "-o", "plain.wav", "--seconds", "1"}).status, 0);
-    const ProgramResult half = Qzr(
+    const ProgramRun half = Qzr(
         {"render", "tiny.opm.mml.qzr", "-o", "half.wav", "--seconds", "1", "--gain", "-6.0206"});
     ASSERT_EQ(half.status, 0) << half.err;
     const auto plain = DecodeSamples(dir_ / "plain.wav");
@@ -230,7 +230,7 @@ TEST_F(RenderTest, GainScalesAndClippingIsReported) {
     EXPECT_NEAR(ParseLevel(half.err, "half.wav").dbfs, PeakDbfs(halved), 0.051) << half.err;
     EXPECT_EQ(half.err.find("warning"), std::string::npos) << half.err;
 
-    const ProgramResult loud =
+    const ProgramRun loud =
         Qzr({"render", "tiny.opm.mml.qzr", "-o", "loud.wav", "--seconds", "1", "--gain", "40"});
     ASSERT_EQ(loud.status, 0) << loud.err;
     const auto clipped = DecodeSamples(dir_ / "loud.wav");
@@ -253,11 +253,11 @@ TEST_F(RenderTest, StemsAreEachChannelAloneAndAddUpToTheMix) {
     const auto render = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {"render", "two.opm.mml.qzr"});
         args.insert(args.end(), cut.begin(), cut.end());
-        const ProgramResult result = Qzr(args);
+        const ProgramRun result = Qzr(args);
         EXPECT_EQ(result.status, 0) << result.err;
         return result;
     };
-    const ProgramResult stems = render({"-o", "two.wav", "--stems", "parts"});
+    const ProgramRun stems = render({"-o", "two.wav", "--stems", "parts"});
     EXPECT_NE(stems.err.find("qzr: parts: the mix and 8 stems"), std::string::npos) << stems.err;
     render({"-o", "plain.wav"});
     render({"-o", "solo1.wav", "--solo", "1"});
@@ -294,7 +294,7 @@ TEST_F(RenderTest, StemsAreEachChannelAloneAndAddUpToTheMix) {
 TEST_F(RenderTest, SongThatNeverWrapsNeedsSeconds) {
     CompileInto(dir_.Path(), "still.opm.mml",
                 MakeSource("Still", 0, 64, SongKind::OPM, {"ch1", "a"}), SongKind::OPM);
-    const ProgramResult refused = Qzr({"render", "still.opm.mml.qzr"});
+    const ProgramRun refused = Qzr({"render", "still.opm.mml.qzr"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("--seconds"), std::string::npos) << refused.err;
     EXPECT_FALSE(std::filesystem::exists(dir_ / "still.opm.mml.wav"));
@@ -368,7 +368,7 @@ TEST_F(RenderTest, LinksBesideOrAtTheOutputAreNeverFollowed) {
     std::filesystem::create_symlink(dir_ / "victim", dir_ / "link.wav");
     for (const std::string output : {"out.wav", "link.wav"}) {
         SCOPED_TRACE(output);
-        const ProgramResult result =
+        const ProgramRun result =
             Qzr({"render", "tiny.opm.mml.qzr", "-o", output, "--seconds", "0.25"});
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(ReadText(dir_ / "victim"), "victim");
@@ -412,12 +412,12 @@ TEST_F(RenderTest, FileThatIsNoSongOfItsKindRendersOnlyWithSeconds) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteBytes(dir_ / c.name, c.bytes);
-        const ProgramResult refused = Qzr({"render", c.name, "--chip", c.chip, "-o", "out.wav"});
+        const ProgramRun refused = Qzr({"render", c.name, "--chip", c.chip, "-o", "out.wav"});
         EXPECT_EQ(refused.status, 2);
         EXPECT_NE(refused.err.find(c.reason), std::string::npos) << refused.err;
         EXPECT_NE(refused.err.find("--seconds"), std::string::npos) << refused.err;
         EXPECT_FALSE(std::filesystem::exists(dir_ / "out.wav"));
-        const ProgramResult given =
+        const ProgramRun given =
             Qzr({"render", c.name, "--chip", c.chip, "-o", "out.wav", "--seconds", "0.5"});
         ASSERT_EQ(given.status, 0) << given.err;
         EXPECT_EQ(DecodeSamples(dir_ / "out.wav").size(), 2u * kRate / 2);
@@ -459,10 +459,7 @@ TEST_F(RenderTest, SongIsReadOnceSoAFifoWorks) {
     });
     ChildProcess run({QzrPath(), "render", "song.fifo", "--chip", "opm", "-o", "fifo.wav"},
                      dir_.Path());
-    run.WaitFor([](const std::string&, const std::string&) { return false; },
-                std::chrono::seconds(20));
-    run.Signal(SIGKILL);  // only if it still waits
-    EXPECT_EQ(run.Wait(), 0) << run.Err();
+    EXPECT_EQ(run.Wait(std::chrono::seconds(20)), 0) << run.Err();
     // Lets the writer go should the render never have opened the FIFO.
     close(open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
     writer.join();
@@ -500,7 +497,7 @@ TEST_F(RenderTest, BadArgumentsAndUnreadableFilesGiveStatusTwo) {
         std::string joined;
         for (const auto& arg : args) joined += arg + " ";
         SCOPED_TRACE(joined);
-        const ProgramResult result = Qzr(args);
+        const ProgramRun result = Qzr(args);
         EXPECT_EQ(result.status, 2);
         EXPECT_NE(result.err, "");
     }

@@ -4,6 +4,7 @@
 
 #include "qzr/compiler/compile_song.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/tools/sound_file.h"
 
 namespace qzr::test {
@@ -36,6 +37,8 @@ std::filesystem::path CompileInto(const std::filesystem::path& folder, const std
     WriteBytes(song, result.song);
     return song;
 }
+
+std::string QzrPath() { return ProgramPath("qzr"); }
 
 std::vector<std::int16_t> DecodeSamples(const std::filesystem::path& path) {
     std::string error;

@@ -23,6 +23,9 @@ std::string MakeSource(const std::string& title, int speed, int rowCount, SongKi
 std::filesystem::path CompileInto(const std::filesystem::path& folder, const std::string& name,
                                   const std::string& source, SongKind kind);
 
+// The built qzr.
+std::string QzrPath();
+
 // Frames of a decoded sound file; fails the test when it cannot be read.
 std::vector<std::int16_t> DecodeSamples(const std::filesystem::path& path);
 

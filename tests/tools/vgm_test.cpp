@@ -4,12 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/song_bytes.h"
 #include "qzr/test_support/temp_dir.h"
 #include "qzr/test_support/tone_analysis.h"
 #include "qzr/tools/render.h"
 #include "qzr/tools/vgm_tools.h"
+#include "song_fixture.h"
 
 namespace qzr::test {
 namespace {
@@ -206,8 +207,8 @@ TEST(VgmCommands, ExportInfoAndRefusals) {
     SongBytes bytes(kOPMTarget);
     bytes.Speed(6).RowCount(8).Rows(8).Event(0, 0, 40, 1);
     bytes.WriteTo(dir / "s.opm.qzr");
-    ProgramResult r = RunProgram(
-        {QzrPath(), "render", "s.opm.qzr", "-o", "s.vgz", "--author", "Ann"}, dir.Path());
+    ProgramRun r = RunProgram({QzrPath(), "render", "s.opm.qzr", "-o", "s.vgz", "--author", "Ann"},
+                              dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     r = RunProgram({QzrPath(), "info", "s.vgz"}, dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;

@@ -2,11 +2,12 @@
 #define NOMINMAX
 #include <windows.h>
 
-#include <memory>
-#include <string>
+#include <array>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <type_traits>
 
-#include "qzr/test_support/file_bytes.h"
 #include "qzr/test_support/program_run.h"
 
 namespace qzr::test {
@@ -19,73 +20,204 @@ struct HandleCloser {
 };
 using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
-// A file the child inherits as its standard output or error.
-Handle CreateInheritedFile(const std::filesystem::path& path) {
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE file = CreateFileA(path.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return Handle{file == INVALID_HANDLE_VALUE ? nullptr : file};
-}
-
 // Under Wine a new process now and then dies while Wine itself sets it up, before any of its own
 // code runs, and CreateProcess then fails with ERROR_INTERNAL_ERROR (about one start in a few
 // thousand when both cores are busy). The program never ran, so starting it again is the same
 // run; any other failure, and any status of a program that did start, is reported as it is.
 constexpr int kStartTries = 3;
 
+// A child inherits every inheritable handle there is when it starts, so a pipe's writing end
+// made inheritable for one child would stay open in every child started meanwhile, and its
+// reader would see the end only when the last of them ended. The ends are made inheritable only
+// for their own child's start, one start at a time.
+std::mutex gStartLock;
+
 std::string LastErrorText(const char* what) {
     return std::string(what) + " failed: Windows error " + std::to_string(GetLastError());
 }
 
+// One argument as the C runtime splits a command line: quoted when it is empty or holds a blank
+// or a quote; a quote escaped, and the backslashes before a quote (or the closing one) doubled.
+std::string QuotedForCommandLine(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) return arg;
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, '\\');
+    return quoted + "\"";
+}
+
 }  // namespace
+
+// Each stream is read by a thread of its own (an anonymous pipe cannot be waited on with a
+// time limit); what it reads waits here until Pump hands it over on the caller's thread.
+struct ChildProcess::Native {
+    Handle process;
+    DWORD processId = 0;
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::array<std::string, 2> inbox;  // standard output, standard error
+    int open = 0;                      // streams still being read
+    std::array<std::thread, 2> readers;
+
+    void Start(const std::string& path, std::string commandLine,
+               const std::filesystem::path& folder, std::string& failure);
+    void Read(HANDLE pipe, std::size_t stream);
+};
+
+void ChildProcess::Native::Read(HANDLE pipe, std::size_t stream) {
+    const Handle owned{pipe};
+    std::array<char, 4096> buffer{};
+    DWORD n = 0;
+    while (ReadFile(owned.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr) &&
+           n > 0) {
+        const std::lock_guard guard(lock);
+        inbox[stream].append(buffer.data(), n);
+        arrived.notify_all();
+    }
+    const std::lock_guard guard(lock);
+    --open;
+    arrived.notify_all();
+}
+
+void ChildProcess::Native::Start(const std::string& path, std::string commandLine,
+                                 const std::filesystem::path& folder, std::string& failure) {
+    // Held until every handle made here is closed or owned by a reader.
+    const std::lock_guard start(gStartLock);
+    std::array<Handle, 2> readEnds;
+    std::array<Handle, 2> writeEnds;
+    for (std::size_t i = 0; i < 2; ++i) {
+        HANDLE read = nullptr;
+        HANDLE write = nullptr;
+        if (!CreatePipe(&read, &write, nullptr, 0)) {
+            failure = LastErrorText("CreatePipe");
+            return;
+        }
+        readEnds[i].reset(read);
+        writeEnds[i].reset(write);
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const Handle input{CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    for (const auto& end : writeEnds) SetHandleInformation(end.get(), HANDLE_FLAG_INHERIT, 1);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get() == INVALID_HANDLE_VALUE ? nullptr : input.get();
+    startup.hStdOutput = writeEnds[0].get();
+    startup.hStdError = writeEnds[1].get();
+    PROCESS_INFORMATION started{};
+    bool created = false;
+    for (int attempt = 0; attempt < kStartTries && !created; ++attempt) {
+        // A process group of its own, so that Ctrl-Break can be sent to it alone.
+        created = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                 CREATE_NEW_PROCESS_GROUP, nullptr, folder.string().c_str(),
+                                 &startup, &started) != 0;
+        if (!created && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!created) {
+        failure = LastErrorText("CreateProcessA");
+        return;
+    }
+    process.reset(started.hProcess);
+    CloseHandle(started.hThread);
+    processId = started.dwProcessId;
+    open = 2;
+    for (std::size_t i = 0; i < 2; ++i) {
+        readers[i] = std::thread(&Native::Read, this, readEnds[i].release(), i);
+    }
+}
+
+std::string ProgramPath(const std::string& program) {
+    return (std::filesystem::path(QZR_BIN_DIR) / (program + ".exe")).make_preferred().string();
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& args,
+                           const std::filesystem::path& folder)
+    : native_(std::make_unique<Native>()) {
+    if (args.empty()) {
+        err_ = "no program to run";
+        return;
+    }
+    std::string commandLine;
+    for (const auto& arg : args) {
+        commandLine += (commandLine.empty() ? "" : " ") + QuotedForCommandLine(arg);
+    }
+    native_->Start(std::filesystem::path(args[0]).make_preferred().string(), commandLine, folder,
+                   err_);
+}
 
 // The program gets exactly the command line a user's shell hands it: its quoted path, a blank,
 // then the argument text unchanged.
-ProgramRun RunProgram(const std::string& program, const std::string& arguments,
-                      const std::filesystem::path& folder) {
-    const auto out = folder.parent_path() / (folder.filename().string() + ".out");
-    const auto err = folder.parent_path() / (folder.filename().string() + ".err");
-    ProgramRun run;
-    {
-        const Handle outFile = CreateInheritedFile(out);
-        const Handle errFile = CreateInheritedFile(err);
-        if (outFile == nullptr || errFile == nullptr) {
-            run.err = LastErrorText("CreateFileA");
-            return run;
-        }
-        const std::string path =
-            (std::filesystem::path(QZR_BIN_DIR) / (program + ".exe")).make_preferred().string();
-        std::string commandLine = "\"" + path + "\" " + arguments;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = nullptr;
-        startup.hStdOutput = outFile.get();
-        startup.hStdError = errFile.get();
-        PROCESS_INFORMATION started{};
-        bool created = false;
-        for (int attempt = 0; attempt < kStartTries && !created; ++attempt) {
-            created = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                     nullptr, folder.string().c_str(), &startup, &started) != 0;
-            if (!created && GetLastError() != ERROR_INTERNAL_ERROR) break;
-        }
-        if (!created) {
-            run.err = LastErrorText("CreateProcessA");
-            return run;
-        }
-        const Handle process{started.hProcess};
-        const Handle thread{started.hThread};
-        DWORD status = 0;
-        if (WaitForSingleObject(process.get(), INFINITE) == WAIT_OBJECT_0 &&
-            GetExitCodeProcess(process.get(), &status)) {
-            run.status = static_cast<int>(status);
-        }
+ChildProcess::ChildProcess(const std::string& program, const std::string& arguments,
+                           const std::filesystem::path& folder)
+    : native_(std::make_unique<Native>()) {
+    const std::string path = ProgramPath(program);
+    native_->Start(path, "\"" + path + "\" " + arguments, folder, err_);
+}
+
+ChildProcess::~ChildProcess() {
+    if (native_->process != nullptr) {
+        TerminateProcess(native_->process.get(), kKilledStatus);
+        WaitForSingleObject(native_->process.get(), INFINITE);
     }
-    run.out = ReadText(out);
-    run.err = ReadText(err);
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
-    return run;
+    for (auto& reader : native_->readers) {
+        if (reader.joinable()) reader.join();
+    }
+}
+
+bool ChildProcess::Pump(std::chrono::steady_clock::time_point end) {
+    std::unique_lock guard(native_->lock);
+    const auto handedOver = [this] {
+        return !native_->inbox[0].empty() || !native_->inbox[1].empty() || native_->open == 0;
+    };
+    native_->arrived.wait_until(guard, end, handedOver);
+    out_ += native_->inbox[0];
+    err_ += native_->inbox[1];
+    const bool more = native_->open > 0 || !native_->inbox[0].empty() || !native_->inbox[1].empty();
+    native_->inbox[0].clear();
+    native_->inbox[1].clear();
+    return more;
+}
+
+void ChildProcess::Interrupt() const {
+    if (native_->process != nullptr) GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, native_->processId);
+}
+
+void ChildProcess::Kill() const {
+    if (native_->process != nullptr) TerminateProcess(native_->process.get(), kKilledStatus);
+}
+
+int ChildProcess::Wait(std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + limit;
+    while (Clock::now() < end && Pump(end)) {
+    }
+    if (native_->process == nullptr) return -1;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    if (WaitForSingleObject(native_->process.get(),
+                            static_cast<DWORD>(std::max<long long>(0, left))) != WAIT_OBJECT_0) {
+        Kill();
+        WaitForSingleObject(native_->process.get(), INFINITE);
+    }
+    DWORD status = 0;
+    const bool known = GetExitCodeProcess(native_->process.get(), &status) != 0;
+    native_->process.reset();
+    for (auto& reader : native_->readers) {
+        if (reader.joinable()) reader.join();
+    }
+    while (Pump(Clock::now())) {
+    }
+    return known ? static_cast<int>(status) : -1;
 }
 
 const bool kFileNamesKeepTrailingBlanks = false;
