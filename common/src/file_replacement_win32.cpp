@@ -17,6 +17,26 @@ namespace {
 // own, so plain atomics guard the slots, as on POSIX.
 constexpr std::size_t kPendingSlots = 64;
 constexpr std::size_t kPendingPathChars = 32768;  // the longest path Windows takes
+
+// While another process replaces the same target, Windows refuses a second replacement for a
+// moment (access denied or a sharing violation): it is tried again for up to about a second.
+constexpr int kReplaceTries = 100;
+constexpr DWORD kReplacePauseMs = 10;
+
+bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD why = GetLastError();
+        if (attempt == kReplaceTries ||
+            (why != ERROR_ACCESS_DENIED && why != ERROR_SHARING_VIOLATION)) {
+            return false;
+        }
+        Sleep(kReplacePauseMs);
+    }
+}
 enum SlotState : int { kFree = 0, kFilling = 1, kReady = 2 };
 
 struct PendingSlot {
@@ -96,9 +116,13 @@ bool FileReplacement::Open(std::string& error) {
             error = target + ": too many files are being written at once";
             return false;
         }
-        // CREATE_NEW fails on any existing name, a link included; no sharing until it is done.
-        const HANDLE file = CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        // CREATE_NEW fails on any existing name, a link included. No writing by others until it
+        // is done; reading is shared (a temporary handed over is read while still open), and
+        // deleting, so that the console handler can remove it while it is open (it goes when
+        // the process ends).
+        const HANDLE file =
+            CreateFileW(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         const int descriptor =
             file != INVALID_HANDLE_VALUE
                 ? _open_osfhandle(reinterpret_cast<std::intptr_t>(file), _O_BINARY)
@@ -153,8 +177,7 @@ bool FileReplacement::Commit(std::string& error) {
         Discard();
         return false;
     }
-    if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveOver(temporary_, target_)) {
         error = Reason("cannot replace " + target_.string());
         Discard();
         return false;

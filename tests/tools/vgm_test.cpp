@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "qzr/test_support/file_bytes.h"
 #include "qzr/test_support/program_run.h"
 #include "qzr/test_support/song_bytes.h"
 #include "qzr/test_support/temp_dir.h"
@@ -232,12 +233,7 @@ TEST(VgmCommands, ExportInfoAndRefusals) {
     };
     for (const auto& [name, content] : files) {
         SCOPED_TRACE(name);
-        {
-            std::FILE* f = std::fopen((dir / name).c_str(), "wb");
-            ASSERT_NE(f, nullptr);
-            std::fwrite(content.data(), 1, content.size(), f);
-            std::fclose(f);
-        }
+        WriteText(dir / name, content);
         for (const char* command : {"render", "info"}) {
             r = RunProgram({QzrPath(), command, name, "-o", "x.wav"}, dir.Path());
             if (std::string(command) == "info")

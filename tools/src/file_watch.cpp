@@ -2,16 +2,6 @@
 
 namespace qzr::tools {
 
-FileWatch::Stamp FileWatch::StampOf(const std::filesystem::path& file) {
-    std::error_code ec;
-    Stamp stamp;
-    stamp.time = std::filesystem::last_write_time(file, ec);
-    if (ec) return {};
-    stamp.size = std::filesystem::file_size(file, ec);
-    stamp.exists = !ec;
-    return stamp;
-}
-
 void FileWatch::Watch(std::vector<std::filesystem::path> files) {
     files_ = std::move(files);
     stamps_.clear();

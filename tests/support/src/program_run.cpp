@@ -3,8 +3,8 @@
 namespace qzr::test {
 
 ProgramRun RunProgram(const std::vector<std::string>& args, const std::filesystem::path& folder,
-                      std::chrono::milliseconds limit) {
-    ChildProcess child(args, folder);
+                      std::chrono::milliseconds limit, OutputKind output) {
+    ChildProcess child(args, folder, output);
     const int status = child.Wait(limit);
     return {status, child.Out(), child.Err()};
 }

@@ -34,8 +34,9 @@ std::string ProgramPath(const std::string& program) {
     return std::string(QZR_BIN_DIR) + "/" + program;
 }
 
+// POSIX writes text as it is: both kinds read the same.
 ChildProcess::ChildProcess(const std::vector<std::string>& args,
-                           const std::filesystem::path& folder)
+                           const std::filesystem::path& folder, OutputKind)
     : native_(std::make_unique<Native>()) {
     std::array<int, 2> out{-1, -1};
     std::array<int, 2> err{-1, -1};
@@ -103,6 +104,8 @@ bool ChildProcess::Pump(std::chrono::steady_clock::time_point end) {
     }
     return true;
 }
+
+int InterruptedStatus() { return 128 + SIGINT; }
 
 void ChildProcess::Interrupt() const { Signal(SIGINT); }
 

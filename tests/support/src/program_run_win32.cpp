@@ -66,6 +66,7 @@ struct ChildProcess::Native {
     std::condition_variable arrived;
     std::array<std::string, 2> inbox;  // standard output, standard error
     int open = 0;                      // streams still being read
+    std::array<bool, 2> text{true, true};
     std::array<std::thread, 2> readers;
 
     void Start(const std::string& path, std::string commandLine,
@@ -77,13 +78,25 @@ void ChildProcess::Native::Read(HANDLE pipe, std::size_t stream) {
     const Handle owned{pipe};
     std::array<char, 4096> buffer{};
     DWORD n = 0;
+    bool heldReturn = false;  // a text stream's "\r" at the end of a read, which may end a line
     while (ReadFile(owned.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr) &&
            n > 0) {
+        std::string part;
+        if (!text[stream]) {
+            part.assign(buffer.data(), n);
+        } else {
+            for (DWORD i = 0; i < n; ++i) {
+                if (heldReturn && buffer[i] != '\n') part += '\r';
+                heldReturn = buffer[i] == '\r';
+                if (!heldReturn) part += buffer[i];
+            }
+        }
         const std::lock_guard guard(lock);
-        inbox[stream].append(buffer.data(), n);
+        inbox[stream] += part;
         arrived.notify_all();
     }
     const std::lock_guard guard(lock);
+    if (heldReturn) inbox[stream] += '\r';
     --open;
     arrived.notify_all();
 }
@@ -110,17 +123,18 @@ void ChildProcess::Native::Start(const std::string& path, std::string commandLin
     for (const auto& end : writeEnds) SetHandleInformation(end.get(), HANDLE_FLAG_INHERIT, 1);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
     startup.hStdInput = input.get() == INVALID_HANDLE_VALUE ? nullptr : input.get();
     startup.hStdOutput = writeEnds[0].get();
     startup.hStdError = writeEnds[1].get();
     PROCESS_INFORMATION started{};
     bool created = false;
     for (int attempt = 0; attempt < kStartTries && !created; ++attempt) {
-        // A process group of its own, so that Ctrl-Break can be sent to it alone.
+        // A console of its own (hidden), so that Ctrl-C can be sent to it alone.
         created = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                 CREATE_NEW_PROCESS_GROUP, nullptr, folder.string().c_str(),
-                                 &startup, &started) != 0;
+                                 CREATE_NEW_CONSOLE, nullptr, folder.string().c_str(), &startup,
+                                 &started) != 0;
         if (!created && GetLastError() != ERROR_INTERNAL_ERROR) break;
     }
     if (!created) {
@@ -141,8 +155,9 @@ std::string ProgramPath(const std::string& program) {
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args,
-                           const std::filesystem::path& folder)
+                           const std::filesystem::path& folder, OutputKind output)
     : native_(std::make_unique<Native>()) {
+    native_->text[0] = output == OutputKind::kText;
     if (args.empty()) {
         err_ = "no program to run";
         return;
@@ -188,8 +203,34 @@ bool ChildProcess::Pump(std::chrono::steady_clock::time_point end) {
     return more;
 }
 
+// The caller's answer to the Ctrl-C it sends: taken, and nothing done.
+BOOL WINAPI SwallowInterrupt(DWORD event) { return event == CTRL_C_EVENT ? TRUE : FALSE; }
+
+// Ctrl-C goes to every program on the caller's console, so the caller goes over to the program's
+// own console (each program gets one) to send it, and takes Ctrl-C itself from then on (the event
+// reaches it too, at a moment of the console's choosing). A handler, not the flag that ignores
+// Ctrl-C: the flag would pass to every program started later. Wine's console takes the event
+// only from a program whose standard input is the console's.
 void ChildProcess::Interrupt() const {
-    if (native_->process != nullptr) GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, native_->processId);
+    if (native_->process == nullptr) return;
+    static const bool kTaken = SetConsoleCtrlHandler(&SwallowInterrupt, TRUE) != 0;
+    (void)kTaken;
+    FreeConsole();
+    if (!AttachConsole(native_->processId)) return;
+    const Handle input{CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr)};
+    const HANDLE previous = GetStdHandle(STD_INPUT_HANDLE);
+    if (input.get() != INVALID_HANDLE_VALUE) SetStdHandle(STD_INPUT_HANDLE, input.get());
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    SetStdHandle(STD_INPUT_HANDLE, previous);
+    FreeConsole();
+}
+
+int InterruptedStatus() {
+    const HMODULE system = GetModuleHandleA("ntdll.dll");
+    const bool wine = system != nullptr && GetProcAddress(system, "wine_get_version") != nullptr;
+    return wine ? 0 : static_cast<int>(STATUS_CONTROL_C_EXIT);
 }
 
 void ChildProcess::Kill() const {

@@ -19,11 +19,14 @@ public:
 private:
     struct Stamp {
         bool exists = false;
-        std::filesystem::file_time_type time{};
+        // The modification time in the system's own finest unit: the C++ library's clock on
+        // POSIX; on Windows the file system's 100 ns ticks (the library's stat there keeps only
+        // whole seconds, and two saves of one size within a second would look like none).
+        std::int64_t time = 0;
         std::uintmax_t size = 0;
         bool operator==(const Stamp&) const = default;
     };
-    static Stamp StampOf(const std::filesystem::path& file);
+    static Stamp StampOf(const std::filesystem::path& file);  // file_stamp_{posix,win32}.cpp
     std::vector<std::filesystem::path> files_;
     std::vector<Stamp> stamps_;
 };

@@ -20,6 +20,11 @@ struct ProgramRun {
 // ".exe" included on Windows.
 std::string ProgramPath(const std::string& program);
 
+// How a program's standard output is read: as text, where a Windows program's text stream ends
+// each line with "\r\n" and the line end is read back as "\n" (as a C runtime reads a text
+// stream; a lone "\r" stays), or as the bytes it wrote. Standard error is always text.
+enum class OutputKind { kText, kBytes };
+
 // A program running in a folder of its own choosing, its standard output and error read apart
 // (its standard input is empty). It is started by the constructor; one that cannot be started
 // ends at once with status -1 and the reason in Err().
@@ -31,7 +36,8 @@ public:
 
     // `args[0]` is the program's path, the rest its arguments, each reaching the program as it
     // is (on Windows quoted for the C runtime's splitting).
-    ChildProcess(const std::vector<std::string>& args, const std::filesystem::path& folder);
+    ChildProcess(const std::vector<std::string>& args, const std::filesystem::path& folder,
+                 OutputKind output = OutputKind::kText);
     // A program of the bin folder with `arguments` appended to its command line: on POSIX split
     // as a shell splits it, on Windows as the program's raw command line, unchanged.
     ChildProcess(const std::string& program, const std::string& arguments,
@@ -74,9 +80,15 @@ private:
     std::string err_;
 };
 
+// The status of a program that Interrupt ended without a handler of its own stopping it: on POSIX
+// by SIGINT (128 + 2); on Windows by the console's last handler, STATUS_CONTROL_C_EXIT, which
+// Wine's console gives as 0.
+int InterruptedStatus();
+
 // Runs `args` (as ChildProcess takes them) in `folder` to its end, killed past `limit`.
 ProgramRun RunProgram(const std::vector<std::string>& args, const std::filesystem::path& folder,
-                      std::chrono::milliseconds limit = std::chrono::hours(1));
+                      std::chrono::milliseconds limit = std::chrono::hours(1),
+                      OutputKind output = OutputKind::kText);
 
 // Runs a program of the bin folder with the argument text appended (as ChildProcess takes them)
 // in `folder` to its end.
