@@ -13,7 +13,9 @@
 #include <set>
 #include <thread>
 
+#include "golden.h"
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/frame_hash.h"
 #include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
 #include "song_fixture.h"
@@ -529,6 +531,51 @@ TEST_F(RenderTest, BadArgumentsAndUnreadableFilesGiveStatusTwo) {
     // Neither the song nor a file in the way was touched.
     EXPECT_EQ(ReadText(dir_ / "keep.opm.wav"), "mine");
     EXPECT_TRUE(std::filesystem::exists(song_));
+}
+
+std::string HashText(const FrameHash& hash) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash.Value()));
+    return text;
+}
+
+// The golden songs rendered whole: the WAV file's every byte, and the FLAC's decoded samples,
+// pinned by their hashes, the same for every build on every system (the Windows builds' renders
+// are the Linux build's, byte for byte).
+TEST(RenderGolden, TheGoldenSongsRenderToThePinnedBytes) {
+    TempDir dir("qzr_render_golden");
+    struct Case {
+        std::string song;
+        std::vector<std::string> options;
+        std::string output;
+    };
+    const std::vector<Case> cases{
+        {"harbour_lights.opm.mml.qzr", {}, "opm.wav"},
+        {"harbour_lights.opm.mml.qzr", {}, "opm.flac"},
+        {"harbour_lights.opn2.mml.qzr", {}, "opn2.wav"},
+        {"harbour_lights.opn2.mml.qzr", {}, "opn2.flac"},
+        {"harbour_lights.opm.mml.qzr", {"--rate", "48000", "--loops", "2"}, "opm-48k.wav"},
+    };
+    std::string hashes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        std::filesystem::copy_file(SourcePath("tests/golden/" + c.song), dir / c.song,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::vector<std::string> args{QzrPath(), "render", c.song, "-o", c.output};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ProgramRun run = RunProgram(args, dir.Path());
+        ASSERT_EQ(run.status, 0) << run.err;
+        FrameHash hash;
+        if (c.output.ends_with(".wav")) {
+            for (const std::uint8_t byte : ReadBytes(dir / c.output)) hash.AddByte(byte);
+        } else {
+            for (const std::int16_t sample : DecodeSamples(dir / c.output)) hash.Add(sample);
+        }
+        std::string line = c.song;
+        for (const auto& option : c.options) line += " " + option;
+        hashes += line + " -> " + c.output + " " + HashText(hash) + "\n";
+    }
+    ExpectGolden(hashes, "render_hashes.txt");
 }
 
 }  // namespace

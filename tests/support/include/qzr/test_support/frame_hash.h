@@ -8,12 +8,14 @@ namespace qzr::test {
 // in any sample changes it.
 class FrameHash {
 public:
+    void AddByte(std::uint8_t byte) {
+        hash_ ^= byte;
+        hash_ *= 1099511628211ull;
+    }
     void Add(std::int16_t v) {
         const auto u = static_cast<std::uint16_t>(v);
-        for (int b = 0; b < 2; ++b) {
-            hash_ ^= (u >> (8 * b)) & 0xFFu;
-            hash_ *= 1099511628211ull;
-        }
+        AddByte(static_cast<std::uint8_t>(u & 0xFFu));
+        AddByte(static_cast<std::uint8_t>(u >> 8));
     }
     // A stereo frame, left first.
     void Add(std::int16_t left, std::int16_t right) {
