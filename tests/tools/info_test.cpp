@@ -89,6 +89,33 @@ TEST(QzrInfo, SpeedAndRowsFollowThePlayersReadingRules) {
     }
 }
 
+// Every argument reaches qzr as it was given, whatever blanks, quotes and backslashes it holds
+// (on Windows through the command line the test runner quotes, which the C runtime splits
+// again): qzr names it back in its refusal.
+TEST(QzrInfo, ArgumentsArriveAsTheyWereGiven) {
+    TempDir dir("qzr_info_arguments");
+    const std::vector<std::string> names{
+        "plain",
+        "",
+        "two words",
+        "tab\there",
+        "a \"quoted\" word",
+        "back\\slash",
+        "ends in a backslash\\",
+        "two before a quote\\\\\"",
+        "\"",
+        "  ",
+    };
+    for (const auto& name : names) {
+        SCOPED_TRACE("[" + name + "]");
+        const ProgramRun run = RunProgram({QzrPath(), "info", name}, dir.Path());
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "qzr: " + name +
+                               ": the name does not say the chip (.opm. or .opn2.); give --chip "
+                               "opm or --chip opn2\n");
+    }
+}
+
 #ifndef _WIN32
 // A 2 GiB song file (sparse) is read no further than its layout reaches: qzr info answers in an
 // address space far smaller than the file, where reading it whole cannot even start. (The limit
