@@ -4,7 +4,8 @@
 # objdump -p: the file is PE32 (i686) or PE32+ (x86_64); it imports only from the system DLLs
 # and only the functions listed in scripts/windows7-imports.txt (what Windows 7 has), so the
 # files run on a bare Windows 7 or later; each DLL exports exactly the entries of its .def file,
-# undecorated; qzrgui.exe is a window program. Exits 1 naming every fault found.
+# undecorated; qzrgui.exe is a window program; where the file keeps its symbols, it uses none of
+# the standard library's atomic waits (read with nm). Exits 1 naming every fault found.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -67,6 +68,12 @@ check_file() {
         # A window program: started from Explorer, it opens no console.
         awk '$1 == "Subsystem" { exit $2 == "00000002" ? 0 : 1 }' <<<"$dump" ||
             fault "$file is not a Windows GUI program (subsystem 2)"
+    fi
+    # MinGW's GCC 12 has no futex: its atomic waits (behind std::stop_callback, semaphores,
+    # latches, barriers and atomic<T>::wait) can lose a wake-up and hang for good.
+    if "${objdump%objdump}nm" -C "$file" 2>/dev/null | grep -c '__waiter_pool_base' >/dev/null; then
+        fault "$file uses the standard library's atomic waits, which can hang on MinGW\
+ (std::stop_callback, semaphores, latches, atomic wait): use a mutex and a condition variable"
     fi
     local def=${def_files[$(basename "$file")]:-}
     if [ -n "$def" ]; then
