@@ -104,6 +104,27 @@ TEST_F(RecordingPlayer, HeaderValuesFollowEachLayoutsByteOrderAndShortFileRules)
     }
 }
 
+// A whole path as the system writes it (on Windows its drive and backslashes) and with forward
+// slashes (on Windows the same file as "C:/..."): the song loads either way.
+TEST_F(RecordingPlayer, SongPathLoadsWithTheSystemsSeparatorsOrForwardSlashes) {
+    for (const auto& [target, opn2] : {std::pair{&kOPMTarget, false}, {&kOPN2Target, true}}) {
+        SongBytes song{*target};
+        song.DistinctVoices().Speed(1).RowCount(1).Event(0, 0, 1, 1);
+        const auto path = WriteSong("song.qzr", song.Get());
+        const std::vector<CallSummary> expected = ExpectedLoadCalls(*target);
+        for (const std::string& spelling : {path.string(), path.generic_string()}) {
+            SCOPED_TRACE(spelling + (opn2 ? " PlaySong2" : " PlaySong"));
+            Recorder("RecorderClear");
+            EXPECT_EQ(Player(opn2 ? "PlaySong2" : "PlaySong", spelling.c_str()), 0);
+            auto calls = Summarize(RecordedCalls());
+            ASSERT_FALSE(calls.empty());
+            EXPECT_EQ(calls.back().first, EmulatorEntry::BetwInt);
+            calls.pop_back();
+            EXPECT_EQ(calls, expected);
+        }
+    }
+}
+
 TEST_F(RecordingPlayer, UnopenableSongChangesNothingAndTheSongPlayingGoesOn) {
     const SongBytes playing = EightRowSong();
     const auto folder = dir_ / "folder.qzr";
