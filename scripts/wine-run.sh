@@ -31,7 +31,7 @@ export WINEPREFIX=$prefix
 export WINEDLLOVERRIDES="mscoree,mshtml,winealsa.drv,winepulse.drv="
 export WINEDEBUG=-all
 
-ready=$prefix/.qzr-prefix-ready-win7
+ready=$prefix/.qzr-prefix-ready-win7-no-crash-dialog
 if [ ! -f "$ready" ]; then
     mkdir -p "$(dirname "$prefix")"
     (
@@ -42,6 +42,10 @@ if [ ! -f "$ready" ]; then
             # No window manager runs on the tests' virtual display: Wine places and frames the
             # windows itself rather than waiting for one at every window shown or hidden.
             "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+                >/dev/null 2>&1
+            # A program that crashes ends with its status and a backtrace on its error output,
+            # rather than waiting on a crash dialog that nobody can close.
+            "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
                 >/dev/null 2>&1
             "$wineserver" -w
             touch "$ready"

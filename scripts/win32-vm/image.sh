@@ -57,13 +57,15 @@ mmdebstrap --quiet --variant=apt --architectures=amd64,i386 --include="$(IFS=,; 
 cp "$(ls "$work"/root/boot/vmlinuz-* | sort -V | tail -1)" "$work/vmlinuz"
 cp "$(ls "$work"/root/boot/initrd.img-* | sort -V | tail -1)" "$work/initrd.img"
 size=$(( $(du -sm "$work/root" | cut -f1) + 1536 ))
-mkfs.ext4 -q -F -L qzr-root -d "$work/root" "$work/disk.img" "${size}M"
+# mkfs names the file it creates even when quiet: on the error output, as this script's output
+# is the image's folder alone.
+mkfs.ext4 -q -F -L qzr-root -d "$work/root" "$work/disk.img" "${size}M" >&2
 rm -rf --one-file-system "$work/root"
 
 # The first boot makes the Wine prefix, kept in the image.
 mkdir -p "$work/job"
 cp "$here/prepare.sh" "$work/job/job.sh"
-mkfs.ext4 -q -F -d "$work/job" "$work/job.img" 16M
+mkfs.ext4 -q -F -d "$work/job" "$work/job.img" 16M >&2
 if ! "$here/boot.sh" "$work" "$work/job.img" "$work/prepare.log" "$work/console.log" 1200 persist ||
     ! grep -q "qzr-vm: wine prefix ready" "$work/prepare.log"; then
     say "the VM's first boot (making the Wine prefix) failed:"

@@ -10,6 +10,9 @@ wineserver -w
 # framed by Wine itself, as no window manager runs on the tests' virtual display.
 wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win7 /f
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+# A program that crashes ends with its status and a backtrace on its error output, rather than
+# waiting on a crash dialog that nobody can close.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 wineserver -w
 touch "$WINEPREFIX/.qzr-prefix-ready"
 echo "qzr-vm: wine prefix ready: $(wine --version)"

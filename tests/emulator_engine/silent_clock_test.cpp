@@ -28,7 +28,7 @@ public:
 
     nanoseconds Now() override { return nanoseconds(now_.load()); }
 
-    bool SleepUntil(nanoseconds deadline, std::stop_token stop) override {
+    bool SleepUntil(nanoseconds deadline, StopSignal& stop) override {
         if (stall_.count() > 0 && deadline >= stallAt_) {
             deadline += stall_;
             stall_ = {};
@@ -37,10 +37,12 @@ public:
             now_.store(std::max(now_.load(), deadline.count()));
             return true;
         }
-        std::unique_lock lock(mutex_);
-        parked_ = true;
+        {
+            const std::lock_guard lock(mutex_);
+            parked_ = true;
+        }
         parkedChanged_.notify_all();
-        parkedChanged_.wait(lock, stop, [] { return false; });
+        stop.Wait();
         return false;
     }
 
@@ -55,7 +57,7 @@ private:
     nanoseconds stall_;
     std::atomic<std::int64_t> now_{0};
     std::mutex mutex_;
-    std::condition_variable_any parkedChanged_;
+    std::condition_variable parkedChanged_;
     bool parked_ = false;
 };
 

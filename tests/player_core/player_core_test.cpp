@@ -21,7 +21,7 @@ TEST(PlayerCore, KeyCodesClimbThroughTheChipsNoteCodes) {
         song.Event(note - 1, 0, static_cast<std::uint8_t>(note), 0);
     song.WriteTo(dir / "scale.qzr");
     player::InitOPM(chip, 44100, 200);
-    player::PlaySong(chip, (dir / "scale.qzr").c_str());
+    player::PlaySong(chip, (dir / "scale.qzr").string().c_str());
     chip.Clear();
     for (int tick = 0; tick < 96; ++tick) ASSERT_TRUE(chip.FireTick());
     player::StopSong(chip);
@@ -54,7 +54,7 @@ TEST(PlayerCore, SecondInitOPMDuringPlaybackKeepsTheSongGoing) {
     song.Speed(1).RowCount(4).Event(0, 0, 1, 1).Event(1, 0, 1, 1).Event(2, 0, 1, 1);
     song.WriteTo(dir / "song.qzr");
     player::InitOPM(chip, 44100, 200);
-    player::PlaySong2(chip, (dir / "song.qzr").c_str());
+    player::PlaySong2(chip, (dir / "song.qzr").string().c_str());
     for (int tick = 0; tick < 4; ++tick) chip.FireTick();
     EXPECT_EQ(player::GetSongPosition(), 1);
     player::InitOPM(chip, 44100, 200);

@@ -1,9 +1,9 @@
 // The road of one song: an MML source compiled by opmcomp, played by the player library on the
 // recording emulator.
-#include <cstdlib>
 #include <string>
 
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/song_bytes.h"
 #include "recording_player.h"
 
@@ -31,8 +31,8 @@ TEST_F(RecordingPlayer, CompiledSongPlaysItsVoicesNoteAndLoop) {
     }
     source += "ch1\no4\nc4\n";
     WriteText(dir_ / "song.mml", source);
-    const std::string command = "cd '" + dir_.Path().string() + "' && '" QZR_OPMCOMP "' song.mml";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    const ProgramRun compiled = RunProgram("opmcomp", "song.mml", dir_.Path());
+    ASSERT_EQ(compiled.status, 0) << compiled.out << compiled.err;
 
     EXPECT_EQ(PlaySongFile(dir_ / "song.mml.qzr"), 0);
     EXPECT_EQ(WritesIn(RecordedCalls()), voiceWrites);

@@ -1,10 +1,7 @@
 // The player library under a careless host: several threads calling the play operations at once
-// while the emulator ticks, and a host that unloads the library before it exits. Also run in the
-// ThreadSanitizer build.
-#include <dlfcn.h>
-
+// while the emulator ticks (and, in qzrplay_unload_*.cpp, a host that unloads the library before
+// it exits). Also run in the ThreadSanitizer build.
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -71,32 +68,6 @@ TEST_F(RecordingPlayer, HostThreadsPlayingAndStoppingAtOnceTakeTurns) {
     EXPECT_EQ(Player("GetSongPosition"), 0);
     Recorder("RecorderFireTicks", 3);
     EXPECT_EQ(Player("GetSongPosition"), 3);
-}
-
-// A host that loads the player itself, starts it and unloads it before it exits: the player's
-// ring releases the emulator it loaded at the unload, and the exit that follows is clean.
-TEST(QzrplayUnloadDeathTest, UnloadingThePlayerReleasesItsEmulatorAndExitIsClean) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::string player = QZR_RECORDER_DIR "/libqzrplay.so";
-    const std::string emulator = QZR_RECORDER_DIR "/libx68sound.so";
-    EXPECT_EXIT(
-        {
-            void* library = dlopen(player.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (library == nullptr) std::_Exit(3);
-            using Start = int (*)(std::intptr_t, std::intptr_t);
-            using Release = int (*)();
-            const auto start = reinterpret_cast<Start>(dlsym(library, "InitOPM"));
-            const auto release = reinterpret_cast<Release>(dlsym(library, "ReleaseOPM"));
-            if (start == nullptr || release == nullptr || start(44100, 200) != 0) std::_Exit(4);
-            release();
-            void* present = dlopen(emulator.c_str(), RTLD_NOW | RTLD_NOLOAD);
-            if (present == nullptr) std::_Exit(5);
-            dlclose(present);
-            dlclose(library);
-            if (dlopen(emulator.c_str(), RTLD_NOW | RTLD_NOLOAD) != nullptr) std::_Exit(6);
-            std::exit(0);
-        },
-        testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -1,8 +1,36 @@
 #include "recording_player.h"
 
 #include "qzr/test_support/file_bytes.h"
+#include "qzr/test_support/library_handle.h"
 
 namespace qzr::test {
+
+namespace {
+
+std::filesystem::path InRecorderFolder(const std::filesystem::path& name) {
+    return std::filesystem::absolute(std::filesystem::path(QZR_RECORDER_DIR) / name)
+        .make_preferred();
+}
+
+}  // namespace
+
+std::string RecorderFolderLibrary(const std::string& name) {
+    return InRecorderFolder(name).string();
+}
+
+std::filesystem::path RecorderFolderFile(const std::string& base) {
+    return InRecorderFolder(BuiltLibrary(base).filename());
+}
+
+const std::string& PlayerLibrary() {
+    static const std::string library = RecorderFolderLibrary("qzrplay.dll");
+    return library;
+}
+
+const std::string& RecorderLibrary() {
+    static const std::string library = RecorderFolderLibrary(doubles::kRecorderLibrary);
+    return library;
+}
 
 std::vector<RecordedCall> RecordedCalls() {
     std::vector<RecordedCall> calls(static_cast<std::size_t>(Recorder("RecorderCount")));
@@ -52,6 +80,21 @@ std::vector<Write> WritesOfTicks(int ticks) {
     EXPECT_EQ(Recorder("RecorderFireTicks", ticks), ticks);
     return WritesIn(RecordedCalls());
 }
+
+SongBytes EightRowSong() {
+    SongBytes song{kOPMTarget};
+    song.Speed(1).RowCount(8);
+    for (int row = 0; row < 8; ++row) song.Event(row, 0, static_cast<std::uint8_t>(row + 1), 1);
+    return song;
+}
+
+void PlayUpToRowTwo(const std::filesystem::path& song) {
+    PlaySongFile(song);
+    Recorder("RecorderFireTicks", 2);
+    Recorder("RecorderClear");
+}
+
+const std::vector<Write> kRowTwoWrites{{0x28, 0x02}, {8, 0}, {8, 0x78}};
 
 void RecordingPlayerTest::SetUp() {
     Player("InitOPM", 44100, 200);

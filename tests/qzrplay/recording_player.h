@@ -10,6 +10,7 @@
 
 #include "qzr/common/call_by_name.h"
 #include "qzr/doubles/recording_x68sound.h"
+#include "qzr/test_support/song_bytes.h"
 #include "qzr/test_support/temp_dir.h"
 
 // The real player library, loaded by name from the folder of the recording emulator, so that
@@ -19,17 +20,23 @@ namespace qzr::test {
 using doubles::EmulatorEntry;
 using doubles::RecordedCall;
 
-inline constexpr const char* kPlayerLibrary = QZR_RECORDER_DIR "/qzrplay.dll";
-inline constexpr const char* kRecorderLibrary = QZR_RECORDER_DIR "/x68sound.dll";
+// "NAME.dll" in the recording emulator's folder, as the platform writes a whole path (on
+// Windows with its drive and backslashes), the form in which CallByName takes a library.
+std::string RecorderFolderLibrary(const std::string& name);
+const std::string& PlayerLibrary();    // the copy of the real player
+const std::string& RecorderLibrary();  // the recording emulator
+// The platform's file of our library `base` in that folder (libBASE.so, BASE.dll), whole as
+// above, as a host that loads a library itself names it.
+std::filesystem::path RecorderFolderFile(const std::string& base);
 
 template <typename... Args>
 int Player(const char* entry, Args... args) {
-    return CallByName(entry, kPlayerLibrary, args...);
+    return CallByName(entry, PlayerLibrary().c_str(), args...);
 }
 
 template <typename... Args>
 int Recorder(const char* entry, Args... args) {
-    return CallByName(entry, kRecorderLibrary, args...);
+    return CallByName(entry, RecorderLibrary().c_str(), args...);
 }
 
 inline int PlaySongFile(const std::filesystem::path& path, bool opn2 = false) {
@@ -55,6 +62,15 @@ std::vector<int> TicksThatWrite(int ticks);
 
 // Fires ticks and returns the register writes they made.
 std::vector<Write> WritesOfTicks(int ticks);
+
+// The song a refused play must leave playing: eight rows at speed 1, a new note every row.
+SongBytes EightRowSong();
+
+// Plays `song` through its first two rows, then clears the record.
+void PlayUpToRowTwo(const std::filesystem::path& song);
+
+// What the next tick of EightRowSong writes after PlayUpToRowTwo: row 2's note.
+extern const std::vector<Write> kRowTwoWrites;
 
 // Started player over a clean record; songs are written into a fresh folder.
 class RecordingPlayerTest : public ::testing::Test {

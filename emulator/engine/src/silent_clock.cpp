@@ -23,16 +23,16 @@ SilentClock::SilentClock(FrameRenderer& renderer, int rate, PacingClock& clock,
       chunkTime_(std::chrono::nanoseconds(std::chrono::seconds(1)) * ChunkFrames(rate) / rate),
       pacer_(rate, ChunkFrames(rate), kMaxLag),
       chunk_(static_cast<std::size_t>(ChunkFrames(rate)) * 2),
-      thread_([this](std::stop_token stop) { Run(std::move(stop)); }) {}
+      thread_([this] { Run(); }) {}
 
 SilentClock::~SilentClock() {
-    thread_.request_stop();
-    if (thread_.joinable()) thread_.join();
+    stop_.Request();
+    thread_.join();
 }
 
-void SilentClock::Run(std::stop_token stop) {
+void SilentClock::Run() {
     pacer_.Begin(clock_.Now());
-    while (!stop.stop_requested()) {
+    while (!stop_.Requested()) {
         const std::chrono::nanoseconds now = clock_.Now();
         const std::chrono::nanoseconds due = pacer_.NextDue();
         if (pacer_.TakeDueChunk(now)) {
@@ -40,7 +40,7 @@ void SilentClock::Run(std::stop_token stop) {
             renderer_.Render(chunk_);
             continue;
         }
-        if (!clock_.SleepUntil(pacer_.NextDue(), stop)) break;
+        if (!clock_.SleepUntil(pacer_.NextDue(), stop_)) break;
     }
 }
 

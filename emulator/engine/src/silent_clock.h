@@ -8,6 +8,7 @@
 #include "frame_renderer.h"
 #include "output_load_meter.h"
 #include "qzr/emulator_engine/pacing_clock.h"
+#include "qzr/emulator_engine/stop_signal.h"
 
 namespace qzr::emulator {
 
@@ -24,7 +25,7 @@ public:
     SilentClock& operator=(const SilentClock&) = delete;
 
 private:
-    void Run(std::stop_token stop);
+    void Run();
 
     FrameRenderer& renderer_;
     PacingClock& clock_;
@@ -32,7 +33,8 @@ private:
     std::chrono::nanoseconds chunkTime_;
     FramePacer pacer_;
     std::vector<std::int16_t> chunk_;
-    std::jthread thread_;  // last: starts once everything above is ready
+    StopSignal stop_;
+    std::thread thread_;  // last: starts once everything above is ready
 };
 
 }  // namespace qzr::emulator

@@ -1,5 +1,3 @@
-#include <condition_variable>
-#include <mutex>
 #include <new>
 
 #include "qzr/emulator_engine/pacing_clock.h"
@@ -15,25 +13,11 @@ public:
             std::chrono::steady_clock::now().time_since_epoch());
     }
 
-    bool SleepUntil(std::chrono::nanoseconds deadline, std::stop_token stop) override {
-        // A condition variable rather than sleep_until, so that a stop request wakes the
-        // sleeper at once. Not condition_variable_any: its shared state would make this library
-        // impossible to unload (a unique symbol), and unloading must stop the clock.
-        std::mutex mutex;
-        std::condition_variable wake;
-        bool stopped = false;
-        const std::stop_callback onStop(stop, [&] {
-            {
-                const std::lock_guard lock(mutex);
-                stopped = true;
-            }
-            wake.notify_all();
-        });
-        const std::chrono::steady_clock::time_point until(
-            std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline));
-        std::unique_lock lock(mutex);
-        wake.wait_until(lock, until, [&] { return stopped; });
-        return !stopped;
+    bool SleepUntil(std::chrono::nanoseconds deadline, StopSignal& stop) override {
+        // A wait on the stop rather than sleep_until, so that a stop request wakes the sleeper
+        // at once.
+        return stop.WaitUntil(std::chrono::steady_clock::time_point(
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline)));
     }
 };
 

@@ -8,7 +8,12 @@
 #include <mutex>
 #include <vector>
 
+// On Windows the .def file beside this lists the exports, undecorated on i686 too.
+#if defined(_WIN32)
+#define RECORDER_API extern "C" __declspec(dllexport)
+#else
 #define RECORDER_API extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

@@ -28,6 +28,8 @@ bool LibraryHandle::InProcess(const std::filesystem::path& file) {
     return true;
 }
 
+bool LibraryHandle::KeepProgramFolderOutOfTheSearch() { return true; }
+
 std::filesystem::path BuiltLibrary(const std::string& base) {
     return std::filesystem::path(QZR_BIN_DIR) / ("lib" + base + ".so");
 }

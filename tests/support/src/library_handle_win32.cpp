@@ -29,6 +29,11 @@ bool LibraryHandle::InProcess(const std::filesystem::path& file) {
     return GetModuleHandleA(file.string().c_str()) != nullptr;
 }
 
+// Only the system's folder is searched then; a load by path is unchanged.
+bool LibraryHandle::KeepProgramFolderOutOfTheSearch() {
+    return SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != 0;
+}
+
 std::filesystem::path BuiltLibrary(const std::string& base) {
     return std::filesystem::path(QZR_BIN_DIR) / (base + ".dll");
 }

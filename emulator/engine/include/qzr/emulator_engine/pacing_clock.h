@@ -1,7 +1,8 @@
 #pragma once
 
 #include <chrono>
-#include <stop_token>
+
+#include "qzr/emulator_engine/stop_signal.h"
 
 namespace qzr::emulator {
 
@@ -13,7 +14,7 @@ public:
     // Monotonic time since an arbitrary origin.
     virtual std::chrono::nanoseconds Now() = 0;
     // Waits until Now() >= deadline. Returns false, possibly early, once `stop` is requested.
-    virtual bool SleepUntil(std::chrono::nanoseconds deadline, std::stop_token stop) = 0;
+    virtual bool SleepUntil(std::chrono::nanoseconds deadline, StopSignal& stop) = 0;
 };
 
 // std::chrono::steady_clock, with a sleep that a stop request cuts short.

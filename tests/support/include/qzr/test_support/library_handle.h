@@ -25,6 +25,12 @@ public:
     // Whether the library of that file is in this process (asking takes no reference).
     static bool InProcess(const std::filesystem::path& file);
 
+    // Leaves the program's own folder out of the places this process searches for a library
+    // loaded by bare name, for the rest of its life (so call it in a child): Windows searches it
+    // (where the build's bin holds the real libraries beside the test programs); POSIX never
+    // does, so there nothing changes. False when the system refuses.
+    static bool KeepProgramFolderOutOfTheSearch();
+
 private:
     void* handle_ = nullptr;
     std::string error_;
