@@ -52,8 +52,12 @@ mkdir -p "$tree$root" "$tree$build"
 (cd "$build" && tar --exclude=./CMakeFiles --exclude='*.obj' --exclude='*.a' \
     --exclude=./googletest --exclude=./wine-prefix --exclude='*.ninja' --exclude=.ninja_log \
     --exclude=.ninja_deps -cf - .) | tar -xf - -C "$tree$build"
+# The silent clock's real-time pace is judged on the other legs: an emulated machine on a busy
+# host falls behind the wall clock by more than its margin (the pacing itself runs here on the
+# injected clock's tests).
 declare -A vm_filters=(
     [bin/test_emulator_core_long.exe]=-RandomProgram.TenMinutesRenderToThePinnedHash
+    [bin/test_emulator_engine_threaded.exe]=-SilentClock.KeepsRealTimeLoosely
 )
 for program in "${programs[@]}"; do
     filter=${QZR_VM_GTEST_FILTER-${vm_filters[$program]:-}}
