@@ -2,17 +2,43 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 
 #include "qzr/format/song_image.h"
 #include "qzr/test_support/song_bytes.h"
+#include "qzr/test_support/temp_dir.h"
 #include "qzr/tools/channel_list.h"
+#include "qzr/tools/file_watch.h"
 #include "qzr/tools/info.h"
 #include "qzr/tools/render.h"
 #include "qzr/tools/song_rotation.h"
 
 namespace qzr::test {
 namespace {
+
+// A save that lands between the look that saw a change and the compile's new list of files is a
+// change at the next look; a file new to the list is taken as it stands.
+TEST(FileWatch, ASaveDuringTheCompileIsAChangeAtTheNextLook) {
+    TempDir dir{"watch"};
+    const std::filesystem::path source = dir.Path() / "song.qmml";
+    const std::filesystem::path voice = dir.Path() / "voice.txt";
+    const auto save = [](const std::filesystem::path& file, const char* text) {
+        std::ofstream(file, std::ios::binary) << text;
+    };
+    save(source, "first");
+    tools::FileWatch watch;
+    watch.Watch({source});
+    EXPECT_FALSE(watch.Changed());
+    save(source, "second save");
+    EXPECT_TRUE(watch.Changed());
+    save(source, "the save made while compiling");
+    save(voice, "voice");
+    watch.Watch({source, voice});
+    EXPECT_TRUE(watch.Changed());
+    EXPECT_FALSE(watch.Changed());
+}
 
 TEST(ChannelList, ParsesNumbersFromOneWithinTheChip) {
     struct Case {

@@ -11,7 +11,8 @@ namespace qzr::tools {
 // that write a new file and rename it over the old one.
 class FileWatch {
 public:
-    // Starts watching these files as they are now.
+    // Starts watching these files: as they are now, or, for one watched already, as it was when
+    // last seen changed.
     void Watch(std::vector<std::filesystem::path> files);
     // True once after any of them changed, appeared or vanished.
     bool Changed();
