@@ -55,9 +55,9 @@ public:
         }
         return true;
     }
-    // Ctrl-C as a user at the console gives it: SIGINT on POSIX; on Windows the console's
-    // Ctrl-Break to the program's own process group (a console delivers Ctrl-C only to every
-    // program on it at once).
+    // Ctrl-C as a user at the console gives it: SIGINT on POSIX; on Windows a Ctrl-C on the
+    // program's own hidden console, which this process attaches to for the moment (a console
+    // delivers Ctrl-C to every program on it at once, and Wine refuses a Ctrl-Break to a group).
     void Interrupt() const;
     // Ends it at once (SIGKILL, TerminateProcess).
     void Kill() const;
