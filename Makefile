@@ -38,8 +38,8 @@ export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1
 
 .PHONY: all deps build demo test check-format test-normal test-asan test-tsan test-fuzz fuzz \
-	build-fuzz bench bench-core clean format windows windows-i686 test-windows test-win32 \
-	dist-windows
+	build-fuzz bench bench-core clean format windows windows-i686 windows-i686-programs \
+	windows-x86_64 test-windows test-win32 dist-windows
 
 all: build
 
@@ -67,10 +67,11 @@ test-asan:
 	cmake --build $(ASAN) -j $(JOBS)
 	cd $(ASAN) && ctest --output-on-failure -j $(JOBS) --timeout 900 -LE nosanitize
 
+# Only the threaded tests run under ThreadSanitizer, so only they (and what they load) are built.
 test-tsan:
 	cmake -S . -B $(TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQZR_SANITIZE=thread \
 	    -DQZR_BUILD_GUI=OFF -DQZR_BUILD_TOOLS=OFF -DQZR_BUILD_BENCHMARKS=OFF
-	cmake --build $(TSAN) -j $(JOBS)
+	cmake --build $(TSAN) -j $(JOBS) --target qzr_threaded_tests
 	cd $(TSAN) && ctest --output-on-failure -j $(JOBS) --timeout 900 -L threaded --no-tests=ignore
 
 # The product with clang 14, warnings as errors, with libFuzzer's coverage and ASan + UBSan, and
@@ -81,42 +82,48 @@ build-fuzz: deps
 	cmake --build $(FUZZ) -j $(JOBS)
 
 test-fuzz: build-fuzz
-	./scripts/fuzz.sh $(FUZZ) 20
+	JOBS=$(JOBS) ./scripts/fuzz.sh $(FUZZ) 20
 
 fuzz: build-fuzz
-	./scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
+	JOBS=$(JOBS) ./scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
 # i686 is the 32-bit Windows the programs are made for, built with its tests, which run under
 # wine32 in a VM (make test-win32); x86_64 is built with its tests, which run under the host's
-# wine64.
+# wine64. The third-party libraries come first (cached outside the tree).
+configure-windows = prefix=$$(JOBS=$(JOBS) ./scripts/build-windows-deps.sh $(1)) && \
+	cmake -S . -B $(2) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-$(1).cmake \
+	-DQZR_WINDOWS_DEPS="$$prefix" $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=ON
+
 windows-i686: deps
-	prefix=$$(JOBS=$(JOBS) ./scripts/build-windows-deps.sh i686) && \
-	    cmake -S . -B $(WIN_I686) $(CMAKE_GEN) \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DQZR_WINDOWS_DEPS="$$prefix" \
-	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=ON
+	$(call configure-windows,i686,$(WIN_I686))
 	cmake --build $(WIN_I686) -j $(JOBS)
 
-windows: windows-i686
-	prefix=$$(JOBS=$(JOBS) ./scripts/build-windows-deps.sh x86_64) && \
-	    cmake -S . -B $(WIN_X86_64) $(CMAKE_GEN) \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DQZR_WINDOWS_DEPS="$$prefix" \
-	    $(WINDOWS_OPTIONS) -DQZR_BUILD_TESTS=ON
+# Its programs and libraries alone, for the static checks of make test.
+windows-i686-programs: deps
+	$(call configure-windows,i686,$(WIN_I686))
+	cmake --build $(WIN_I686) -j $(JOBS) --target qzr_programs
+
+windows-x86_64: deps
+	$(call configure-windows,x86_64,$(WIN_X86_64))
 	cmake --build $(WIN_X86_64) -j $(JOBS)
+
+windows: windows-i686 windows-x86_64
 
 # The Wine prefix is build/win-x86_64/wine-prefix, made by the first test run. One Wine server
 # serves the whole run (scripts/wine-ctest.sh), on a virtual display (Xvfb) for the window's
 # tests.
-test-windows: windows
+test-windows: windows-i686-programs windows-x86_64
 	./scripts/check-windows-binaries.sh $(WIN_I686) i686 $(WIN_X86_64) x86_64
 	./scripts/wine-ctest.sh $(WIN_X86_64) --output-on-failure -j $(JOBS) --timeout 600
 
 # The 32-bit Windows build as a zip for Windows users (its files checked as they go in).
-dist-windows: windows
+dist-windows: windows-i686-programs
 	./scripts/dist-windows.sh $(WIN_I686) i686 dist/qzr-windows-i686.zip
 
 # The VM (Debian 12 with wine32, booted under qemu without KVM) is made once and kept in
 # ${XDG_CACHE_HOME:-~/.cache}/qzr/win32-vm; scripts/win32-vm/test-win32.sh says how it runs.
 test-win32: windows-i686
+	./scripts/check-windows-binaries.sh $(WIN_I686) i686
 	./scripts/win32-vm/test-win32.sh $(WIN_I686)
 
 bench: build

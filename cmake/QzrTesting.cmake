@@ -23,6 +23,9 @@ include(GoogleTest)
 
 set(QZR_UPDATE_GOLDEN OFF CACHE BOOL "Rewrite golden files instead of comparing (QZR_UPDATE_GOLDEN=1 also works)")
 
+# Every test program labelled threaded: what the ThreadSanitizer build needs built (make test-tsan).
+add_custom_target(qzr_threaded_tests)
+
 function(qzr_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -35,6 +38,9 @@ function(qzr_add_test name)
     set(labels ${ARG_LABELS})
     if(NOT labels)
         set(labels unit)
+    endif()
+    if("threaded" IN_LIST labels)
+        add_dependencies(qzr_threaded_tests ${name})
     endif()
     # The properties are one flat list of names and values, so no value may hold a list (a
     # ';' would split it): the source folder reaches the tests as a compile definition.
