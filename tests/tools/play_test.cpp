@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
-#include <cctype>
 #include <chrono>
 #include <thread>
 
+#include "play_fixture.h"
 #include "qzr/test_support/file_bytes.h"
 #include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
@@ -16,39 +13,6 @@ namespace qzr::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// The number right after `label` at `from` or later, and where it ends; -1 when there is none.
-std::pair<int, std::size_t> NumberAfter(const std::string& text, const std::string& label,
-                                        std::size_t from) {
-    const std::size_t at = text.find(label, from);
-    if (at == std::string::npos) return {-1, std::string::npos};
-    std::size_t end = at + label.size();
-    int value = 0;
-    bool any = false;
-    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) != 0) {
-        value = 10 * value + (text[end++] - '0');
-        any = true;
-    }
-    return {any ? value : -1, end};
-}
-
-// Rows of the status lines ("row R/N  pass ..."), in order.
-std::vector<int> StatusRows(const std::string& out) {
-    std::vector<int> rows;
-    for (std::size_t line = 0; line < out.size();) {
-        const std::size_t next = out.find('\n', line);
-        const std::string text = out.substr(line, next == std::string::npos ? next : next - line);
-        if (text.rfind("row ", 0) == 0 && text.find("  pass ") != std::string::npos) {
-            rows.push_back(NumberAfter(text, "row ", 0).first);
-        }
-        line = next == std::string::npos ? out.size() : next + 1;
-    }
-    return rows;
-}
 
 class QzrPlay : public ::testing::Test {
 protected:
@@ -149,26 +113,6 @@ TEST_F(QzrPlay, BadArgumentsGiveStatusTwo) {
         EXPECT_NE(result.err, "");
     }
 }
-
-class QzrWatch : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::filesystem::copy(SourcePath("examples"), dir_.Path(),
-                              std::filesystem::copy_options::recursive);
-        source_ = ReadText(dir_ / kSource);
-        CompileInto(dir_.Path(), kSource, source_, SongKind::OPM);
-    }
-    // Saves the source with one line replaced, as an editor would.
-    void Save(const std::string& from, const std::string& to) {
-        const std::size_t at = source_.find(from);
-        ASSERT_NE(at, std::string::npos);
-        source_.replace(at, from.size(), to);
-        WriteText(dir_ / kSource, source_);
-    }
-    static constexpr const char* kSource = "harbour_lights.opm.mml";
-    TempDir dir_{"qzr_watch"};
-    std::string source_;
-};
 
 TEST_F(QzrWatch, AnEditIsHeardFromTheSameRow) {
     ChildProcess child(
@@ -311,35 +255,6 @@ TEST_F(QzrWatch, AQmmlSourceReloadsAndShowsItsErrors) {
     const std::string out = child.Out();
     EXPECT_EQ(out.find("reloaded"), out.rfind("reloaded")) << out;
 }
-
-#ifndef _WIN32
-// A FIFO saved in place of the watched source is refused at once: nothing waits for a writer,
-// the old song plays on and Ctrl-C still stops it. (Windows has no FIFOs in its file system.)
-TEST_F(QzrWatch, AFifoInPlaceOfTheSourceIsRefusedWithoutWaiting) {
-    ChildProcess child(
-        {QzrPath(), "play", std::string(kSource) + ".qzr", "--watch", kSource, "--seconds", "30"},
-        dir_.Path());
-    ASSERT_TRUE(child.WaitFor(
-        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
-        20s))
-        << child.Out();
-    std::filesystem::remove(dir_ / kSource);
-    ASSERT_EQ(mkfifo((dir_ / kSource).c_str(), 0600), 0);
-    ASSERT_TRUE(child.WaitFor(
-        [](const std::string&, const std::string& err) {
-            return Contains(err, "it is not a regular file); the old song plays on");
-        },
-        10s))
-        << child.Err();
-    const int rowsSoFar = StatusRows(child.Out()).back();
-    EXPECT_TRUE(
-        child.WaitFor([rowsSoFar](const std::string& o,
-                                  const std::string&) { return StatusRows(o).back() > rowsSoFar; },
-                      10s));
-    child.Interrupt();
-    EXPECT_EQ(child.Wait(), 130);
-}
-#endif
 
 }  // namespace
 }  // namespace qzr::test
