@@ -1,6 +1,7 @@
 #include "play_fixture.h"
 
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 
 #include "qzr/test_support/file_bytes.h"
@@ -37,6 +38,12 @@ std::vector<int> StatusRows(const std::string& out) {
         line = next == std::string::npos ? out.size() : next + 1;
     }
     return rows;
+}
+
+bool ShowsItPlays(ChildProcess& child) {
+    return child.WaitFor(
+        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
+        std::chrono::seconds(20));
 }
 
 void QzrWatch::SetUp() {

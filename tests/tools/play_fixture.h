@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "qzr/test_support/program_run.h"
 #include "qzr/test_support/temp_dir.h"
 
 namespace qzr::test {
@@ -18,6 +19,9 @@ std::pair<int, std::size_t> NumberAfter(const std::string& text, const std::stri
 
 // Rows of qzr play's status lines ("row R/N  pass ..."), in order.
 std::vector<int> StatusRows(const std::string& out);
+
+// Whether qzr play, run as `child`, shows two status rows within 20 s: it plays.
+bool ShowsItPlays(ChildProcess& child);
 
 // A folder holding the examples, with harbour_lights.opm.mml compiled, for qzr play --watch.
 class QzrWatch : public ::testing::Test {

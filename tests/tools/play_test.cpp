@@ -66,10 +66,7 @@ TEST_F(QzrPlay, EndsAfterTheLoops) {
 
 TEST_F(QzrPlay, InterruptStopsCleanlyWithStatus130) {
     ChildProcess child(Qzr({"play", "long.opn2.mml.qzr"}), dir_.Path());
-    ASSERT_TRUE(child.WaitFor(
-        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
-        20s))
-        << child.Out();
+    ASSERT_TRUE(ShowsItPlays(child)) << child.Out();
     child.Interrupt();
     EXPECT_EQ(child.Wait(), 130);
     // It got as far as stopping the player and releasing the emulator, and said where it was.
@@ -118,10 +115,7 @@ TEST_F(QzrWatch, AnEditIsHeardFromTheSameRow) {
     ChildProcess child(
         {QzrPath(), "play", std::string(kSource) + ".qzr", "--watch", kSource, "--seconds", "30"},
         dir_.Path());
-    ASSERT_TRUE(child.WaitFor(
-        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
-        20s))
-        << child.Out();
+    ASSERT_TRUE(ShowsItPlays(child)) << child.Out();
     Save("\nch1\no4\na4.\n", "\nch1\no4\nb4.\n");
     ASSERT_TRUE(child.WaitFor(
         [](const std::string& out, const std::string&) { return Contains(out, "reloaded"); }, 10s))
@@ -163,10 +157,7 @@ TEST_F(QzrWatch, AFailingEditKeepsTheOldSongAndShowsTheFindings) {
     ChildProcess child(
         {QzrPath(), "play", std::string(kSource) + ".qzr", "--watch", kSource, "--seconds", "30"},
         dir_.Path());
-    ASSERT_TRUE(child.WaitFor(
-        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
-        20s))
-        << child.Out();
+    ASSERT_TRUE(ShowsItPlays(child)) << child.Out();
     Save("voices/tom.voice", "voices/gone.voice");
     ASSERT_TRUE(child.WaitFor(
         [](const std::string&, const std::string& err) {
@@ -191,10 +182,7 @@ TEST_F(QzrWatch, AnEditThatCompilesStillShowsWhatTheCompilerSkips) {
     ChildProcess child(
         {QzrPath(), "play", std::string(kSource) + ".qzr", "--watch", kSource, "--seconds", "30"},
         dir_.Path());
-    ASSERT_TRUE(child.WaitFor(
-        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
-        20s))
-        << child.Out();
+    ASSERT_TRUE(ShowsItPlays(child)) << child.Out();
     // The example is clean: nothing is shown before the edit but the line saying, where no
     // device opens, that nothing will be heard.
     const bool device = RunProgram({QzrPath(), "devices", "--quiet"}, dir_.Path()).status == 0;
@@ -224,10 +212,7 @@ TEST_F(QzrWatch, AQmmlSourceReloadsAndShowsItsErrors) {
     ChildProcess child(
         {QzrPath(), "play", "harbour_lights.opm.qzr", "--watch", kQmml, "--seconds", "30"},
         dir_.Path());
-    ASSERT_TRUE(child.WaitFor(
-        [](const std::string& out, const std::string&) { return StatusRows(out).size() >= 2; },
-        20s))
-        << child.Out();
+    ASSERT_TRUE(ShowsItPlays(child)) << child.Out();
     std::string qmml = ReadText(dir_ / kQmml);
     const std::string melody = "ch1 a4. b8 >c e |";
     const std::size_t at = qmml.find(melody);
