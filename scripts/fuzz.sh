@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target of the fuzzing build for SECONDS each, JOBS of them at a time (2
 # unless set), from the seeds in tests/fuzz/corpus/NAME plus what earlier runs found
-# (BUILD/corpus/NAME). A crash, leak,
-# sanitizer report or hang (an input taking over 10 s) fails the run; the input that did it lands
-# in BUILD/findings. Prints each target's executions and coverage.
+# (BUILD/corpus/NAME). A crash, leak, sanitizer report or hang (an input taking over 10 s) fails
+# the run; the input that did it lands in BUILD/findings. Prints each target's executions and
+# coverage, in the targets' order.
 #   usage: scripts/fuzz.sh BUILD SECONDS
 set -euo pipefail
 build=${1:?usage: scripts/fuzz.sh BUILD SECONDS}

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "play_fixture.h"
 #include "qzr/test_support/file_bytes.h"

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <set>
-#include <thread>
 
 #include "qzr/test_support/file_bytes.h"
 #include "qzr/test_support/frame_hash.h"
