@@ -53,4 +53,28 @@ if [ ! -f "$ready" ]; then
     ) 9>"$prefix.lock"
 fi
 
-exec "$wine" "$@"
+# Now and then (about one start in a few thousand when both cores are busy) Wine ends a program
+# while it sets it up, before any code of the program runs: status 1, not a byte written. That
+# start is made again, twice at most. A program that wrote anything, or ended with any other
+# status, gives its status as it is. Its output passes on as it comes.
+seen=$(mktemp -d)
+trap 'rm -rf "$seen"' EXIT
+for attempt in 1 2 3; do
+    exec 3> >(tee "$seen/out")
+    out_copy=$!
+    exec 4> >(tee "$seen/err" >&2)
+    err_copy=$!
+    status=0
+    "$wine" "$@" >&3 2>&4 3>&- 4>&- || status=$?
+    exec 3>&- 4>&-
+    [ "$status" -eq 1 ] || exit "$status"
+    # The copies end with the program's output, unless a process it started (one of Wine's
+    # services) holds that open: they get a moment to finish, and are not waited for.
+    for _ in $(seq 40); do
+        kill -0 "$out_copy" 2>/dev/null || kill -0 "$err_copy" 2>/dev/null || break
+        sleep 0.05
+    done
+    if [ -s "$seen/out" ] || [ -s "$seen/err" ]; then exit "$status"; fi
+    [ "$attempt" -lt 3 ] && echo "wine-run: Wine ended $1 before it ran; starting it again" >&2
+done
+exit "$status"

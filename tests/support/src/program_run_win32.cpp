@@ -2,7 +2,9 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -25,6 +27,12 @@ using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 // thousand when both cores are busy). The program never ran, so starting it again is the same
 // run; any other failure, and any status of a program that did start, is reported as it is.
 constexpr int kStartTries = 3;
+
+// Wine's console now and then drops a Ctrl-C when both cores are busy: the program runs on as if
+// none had come (about one in a few hundred). While a program that was sent one still runs, Wait
+// sends it again after a while, as a user presses Ctrl-C again, a few times at most.
+constexpr std::chrono::seconds kInterruptRepeatAfter{3};
+constexpr int kInterruptRepeats = 3;
 
 // A child inherits every inheritable handle there is when it starts, so a pipe's writing end
 // made inheritable for one child would stay open in every child started meanwhile, and its
@@ -68,6 +76,8 @@ struct ChildProcess::Native {
     int open = 0;                      // streams still being read
     std::array<bool, 2> text{true, true};
     std::array<std::thread, 2> readers;
+    std::chrono::steady_clock::time_point interruptSent{};
+    int interruptRepeatsLeft = 0;
 
     void Start(const std::string& path, std::string commandLine,
                const std::filesystem::path& folder, std::string& failure);
@@ -203,6 +213,8 @@ bool ChildProcess::Pump(std::chrono::steady_clock::time_point end) {
     return more;
 }
 
+namespace {
+
 // The caller's answer to the Ctrl-C it sends: taken, and nothing done.
 BOOL WINAPI SwallowInterrupt(DWORD event) { return event == CTRL_C_EVENT ? TRUE : FALSE; }
 
@@ -211,12 +223,11 @@ BOOL WINAPI SwallowInterrupt(DWORD event) { return event == CTRL_C_EVENT ? TRUE 
 // reaches it too, at a moment of the console's choosing). A handler, not the flag that ignores
 // Ctrl-C: the flag would pass to every program started later. Wine's console takes the event
 // only from a program whose standard input is the console's.
-void ChildProcess::Interrupt() const {
-    if (native_->process == nullptr) return;
+void SendInterrupt(DWORD processId) {
     static const bool kTaken = SetConsoleCtrlHandler(&SwallowInterrupt, TRUE) != 0;
     (void)kTaken;
     FreeConsole();
-    if (!AttachConsole(native_->processId)) return;
+    if (!AttachConsole(processId)) return;
     const Handle input{CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                    nullptr)};
@@ -225,6 +236,15 @@ void ChildProcess::Interrupt() const {
     GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
     SetStdHandle(STD_INPUT_HANDLE, previous);
     FreeConsole();
+}
+
+}  // namespace
+
+void ChildProcess::Interrupt() const {
+    if (native_->process == nullptr) return;
+    SendInterrupt(native_->processId);
+    native_->interruptSent = std::chrono::steady_clock::now();
+    native_->interruptRepeatsLeft = kInterruptRepeats;
 }
 
 int InterruptedStatus() {
@@ -240,7 +260,16 @@ void ChildProcess::Kill() const {
 int ChildProcess::Wait(std::chrono::milliseconds limit) {
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + limit;
-    while (Clock::now() < end && Pump(end)) {
+    while (Clock::now() < end) {
+        const bool mayRepeat = native_->interruptRepeatsLeft > 0;
+        const auto repeatAt = native_->interruptSent + kInterruptRepeatAfter;
+        if (!Pump(mayRepeat ? std::min(end, repeatAt) : end)) break;
+        if (mayRepeat && Clock::now() >= repeatAt &&
+            WaitForSingleObject(native_->process.get(), 0) == WAIT_TIMEOUT) {
+            SendInterrupt(native_->processId);
+            native_->interruptSent = Clock::now();
+            --native_->interruptRepeatsLeft;
+        }
     }
     if (native_->process == nullptr) return -1;
     const auto left =

@@ -58,6 +58,8 @@ public:
     // Ctrl-C as a user at the console gives it: SIGINT on POSIX; on Windows a Ctrl-C on the
     // program's own hidden console, which this process attaches to for the moment (a console
     // delivers Ctrl-C to every program on it at once, and Wine refuses a Ctrl-Break to a group).
+    // There Wait sends it again, a few times, to a program that runs on after it (Wine's console
+    // now and then drops one).
     void Interrupt() const;
     // Ends it at once (SIGKILL, TerminateProcess).
     void Kill() const;
