@@ -29,8 +29,8 @@ using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 constexpr int kStartTries = 3;
 
 // Wine's console now and then drops a Ctrl-C when both cores are busy: the program runs on as if
-// none had come (about one in a few hundred). While a program that was sent one still runs, Wait
-// sends it again after a while, as a user presses Ctrl-C again, a few times at most.
+// none had come. While a program that was sent one still runs, Wait sends it again after a
+// while, as a user presses Ctrl-C again, a few times at most.
 constexpr std::chrono::seconds kInterruptRepeatAfter{3};
 constexpr int kInterruptRepeats = 3;
 
@@ -264,11 +264,14 @@ int ChildProcess::Wait(std::chrono::milliseconds limit) {
         const bool mayRepeat = native_->interruptRepeatsLeft > 0;
         const auto repeatAt = native_->interruptSent + kInterruptRepeatAfter;
         if (!Pump(mayRepeat ? std::min(end, repeatAt) : end)) break;
-        if (mayRepeat && Clock::now() >= repeatAt &&
-            WaitForSingleObject(native_->process.get(), 0) == WAIT_TIMEOUT) {
-            SendInterrupt(native_->processId);
-            native_->interruptSent = Clock::now();
-            --native_->interruptRepeatsLeft;
+        if (mayRepeat && Clock::now() >= repeatAt) {
+            if (WaitForSingleObject(native_->process.get(), 0) == WAIT_TIMEOUT) {
+                SendInterrupt(native_->processId);
+                native_->interruptSent = Clock::now();
+                --native_->interruptRepeatsLeft;
+            } else {
+                native_->interruptRepeatsLeft = 0;  // it has ended; what it wrote is still read
+            }
         }
     }
     if (native_->process == nullptr) return -1;
