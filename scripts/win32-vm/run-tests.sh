@@ -37,7 +37,7 @@ run_one() {
     # A start that Wine ends before the program runs (status 1, no output; see wine-run.sh) is
     # made again, twice at most.
     for _ in 1 2 3; do
-        timeout -k 10 "${QZR_VM_TEST_TIMEOUT:-900}" \
+        timeout -k 10 "${QZR_VM_TEST_TIMEOUT:-1500}" \
             xvfb-run -n "$display" -s "-screen 0 1024x768x24" wine "$build_dir/$program" "$@" \
             >"$log.raw" 2>&1 </dev/null
         status=$?
