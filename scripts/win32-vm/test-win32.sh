@@ -58,6 +58,7 @@ mkdir -p "$tree$root" "$tree$build"
 declare -A vm_filters=(
     [bin/test_emulator_core_long.exe]=-RandomProgram.TenMinutesRenderToThePinnedHash
     [bin/test_emulator_engine_threaded.exe]=-SilentClock.KeepsRealTimeLoosely
+    [bin/test_tools_play.exe]=-QzrPlay.EndsAfterSecondsOnTheSilentClock
 )
 for program in "${programs[@]}"; do
     filter=${QZR_VM_GTEST_FILTER-${vm_filters[$program]:-}}
